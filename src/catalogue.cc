@@ -1,0 +1,187 @@
+// The catalogue scan and the orbit section writer.
+
+#include "catalogue.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "epoch.h"
+
+namespace orbitpick {
+namespace {
+
+// Columns of a catalogue line: offset and width.
+struct Column {
+  std::size_t offset;
+  std::size_t width;
+};
+constexpr Column kMagnitude{8, 5};
+constexpr Column kEpoch{20, 5};
+constexpr Column kMeanAnomaly{26, 9};
+constexpr Column kPericenter{37, 9};
+constexpr Column kNode{48, 9};
+constexpr Column kInclination{59, 9};
+constexpr Column kEccentricity{70, 9};
+constexpr Column kMeanMotion{80, 11};
+constexpr Column kSemiMajorAxis{92, 11};
+constexpr Column kDesignation{165, 28};
+constexpr Column kNumber{165, 9};
+constexpr Column kName{175, 19};
+
+// The column as far as the line reaches.
+std::string_view field(std::string_view line, Column c) {
+  if (c.offset >= line.size()) return {};
+  return line.substr(c.offset, c.width);
+}
+
+void erase_first(std::string* s, char c) {
+  const std::size_t at = s->find(c);
+  if (at != std::string::npos) s->erase(at, 1);
+}
+
+void append_value(std::string* out, const char* key, std::string_view value) {
+  out->append(key);
+  out->append(value.data(), value.size());
+  out->append(kLineEnd.data(), kLineEnd.size());
+}
+
+}  // namespace
+
+std::string_view section_problem(std::string_view line) {
+  if (line.size() < kMinLineBytes) return "line shorter than 175 bytes";
+  if (!epoch_is_valid(std::string(field(line, kEpoch)))) {
+    return "invalid packed epoch";
+  }
+  return {};
+}
+
+void write_section(std::string_view line, std::string* out) {
+  // Key: the readable designation without its parentheses and its first two
+  // spaces, lower-cased: "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
+  std::string key(trim_view(field(line, kDesignation)));
+  erase_first(&key, '(');
+  erase_first(&key, ')');
+  erase_first(&key, ' ');
+  erase_first(&key, ' ');
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  std::string number(field(line, kNumber));
+  erase_first(&number, '(');
+  erase_first(&number, ')');
+
+  char epoch[32];
+  std::snprintf(epoch, sizeof epoch, "%.10g",
+                jd(std::string(field(line, kEpoch))));
+
+  out->append("[");
+  out->append(key);
+  out->append("]");
+  out->append(kLineEnd.data(), kLineEnd.size());
+  append_value(out, "absolute_magnitude             = ",
+               trim_view(field(line, kMagnitude)));
+  append_value(out, "coord_func                     = ", "comet_orbit");
+  append_value(out, "minor_planet_number            = ", trim_view(number));
+  append_value(out, "name                           = ",
+               trim_view(field(line, kName)));
+  append_value(out, "orbit_ArgOfPericenter          = ",
+               trim_view(field(line, kPericenter)));
+  append_value(out, "orbit_AscendingNode            = ",
+               trim_view(field(line, kNode)));
+  append_value(out, "orbit_Eccentricity             = ",
+               trim_view(field(line, kEccentricity)));
+  append_value(out, "orbit_Epoch                    = ", epoch);
+  append_value(out, "orbit_Inclination              = ",
+               trim_view(field(line, kInclination)));
+  append_value(out, "orbit_MeanAnomaly              = ",
+               trim_view(field(line, kMeanAnomaly)));
+  append_value(out, "orbit_MeanMotion               = ",
+               trim_view(field(line, kMeanMotion)));
+  append_value(out, "orbit_SemiMajorAxis            = ",
+               trim_view(field(line, kSemiMajorAxis)));
+  append_value(out, "type                           = ", "asteroid");
+  out->append(kLineEnd.data(), kLineEnd.size());
+}
+
+bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    std::string* err) {
+  err->clear();
+  LineBuffer buffer;
+  init_line_buffer(&buffer, reader, options.buffer_bytes);
+  std::string out;
+  out.reserve(options.flush_bytes + 4096);
+  std::vector<std::uint32_t> hits;
+
+  int header_left = kHeaderLines;
+  std::int64_t count = 0;  // catalogue lines before the current run
+  std::string_view run;
+  while (next_lines(&buffer, &run, err)) {
+    const char* p = run.data();
+    const char* end = run.data() + run.size();
+    while (header_left > 0 && p < end) {
+      const char* newline =
+          static_cast<const char*>(std::memchr(p, '\n', end - p));
+      p = newline != nullptr ? newline + 1 : end;
+      --header_left;
+    }
+    if (p == end) continue;
+
+    // Progress first: the run's line count is known before it is searched.
+    const std::int64_t run_lines =
+        count_newlines(p, end) + (end[-1] != '\n' ? 1 : 0);
+    if (options.progress) {
+      for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
+           next <= count + run_lines; next += kProgressEvery) {
+        options.progress(next);
+      }
+    }
+
+    // A name holds no line feed, so every match lies inside one line, and a
+    // run always ends with a whole line: no match is cut by a run boundary.
+    const char* counted = p;         // line feeds before here are counted
+    std::int64_t line_base = count;  // catalogue lines before "counted"
+    while (p < end) {
+      const char* candidate = next_candidate(matcher, p, end);
+      if (candidate == end) break;
+      const char* line_end = static_cast<const char*>(
+          std::memchr(candidate, '\n', end - candidate));
+      if (line_end == nullptr) line_end = end;
+      const char* line_begin = candidate;
+      while (line_begin > p && line_begin[-1] != '\n') --line_begin;
+      const std::string_view line(line_begin, line_end - line_begin);
+      hits.clear();
+      names_in_line(matcher, line, candidate, &hits);
+      if (!hits.empty()) {
+        line_base += count_newlines(counted, line_begin);
+        counted = line_begin;
+        const std::string_view problem = section_problem(line);
+        if (!problem.empty()) {
+          if (options.warn) {
+            options.warn("orbitpick: " + options.path + ":" +
+                         std::to_string(line_base + 1 + kHeaderLines) + ": " +
+                         std::string(problem) + "; line skipped");
+          }
+        } else {
+          for (std::size_t i = 0; i < hits.size(); ++i) {
+            write_section(line, &out);
+          }
+          if (out.size() >= options.flush_bytes) {
+            if (!options.write(out, err)) return false;
+            out.clear();
+          }
+        }
+      }
+      p = line_end + 1;
+    }
+    count += run_lines;
+  }
+  if (!err->empty()) return false;
+  *lines = count;
+  return options.write(out, err);
+}
+
+}  // namespace orbitpick

@@ -1,0 +1,70 @@
+// The orbit catalogue MPCORB.DAT: the scan for listed objects and the INI
+// section written for each of them.
+//
+// After a 43-line header the catalogue holds one orbit per line in fixed
+// columns (0-based offsets): absolute magnitude at 8, packed epoch at 20,
+// mean anomaly at 26, argument of perihelion at 37, ascending node at 48,
+// inclination at 59, eccentricity at 70, mean daily motion at 80,
+// semi-major axis at 92, and the readable designation at 165: the number in
+// parentheses ending at 173, the name or provisional designation from 175.
+
+#ifndef ORBITPICK_CATALOGUE_H_
+#define ORBITPICK_CATALOGUE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "line_reader.h"
+#include "name_matcher.h"
+#include "target_list.h"
+
+namespace orbitpick {
+
+constexpr int kHeaderLines = 43;
+constexpr std::int64_t kProgressEvery = 10000;
+constexpr std::size_t kMinLineBytes = 175;
+
+/// Line ending of the INI file: the platform's text-file convention.
+#if defined(_WIN32)
+constexpr std::string_view kLineEnd = "\r\n";
+#else
+constexpr std::string_view kLineEnd = "\n";
+#endif
+
+/// Why "line" cannot give a complete section ("line shorter than 175 bytes",
+/// "invalid packed epoch"), or an empty view when it can.
+std::string_view section_problem(std::string_view line);
+
+/// Appends to "out" the INI section of one catalogue line: the key in square
+/// brackets, thirteen "key = value" lines and an empty line, each ended by
+/// kLineEnd. REQUIRES: section_problem(line) is empty.
+void write_section(std::string_view line, std::string* out);
+
+/// What the scan needs besides the catalogue and the names.
+struct ScanOptions {
+  std::string path;                             // named in warnings
+  std::size_t buffer_bytes = kDefaultBufferBytes;
+  std::size_t flush_bytes = 64 * 1024;          // sections held before "write"
+  std::function<void(std::int64_t count)> progress;
+  WarningSink warn;
+  // Takes a block of finished sections; false (with *err) stops the scan.
+  std::function<bool(std::string_view block, std::string* err)> write;
+};
+
+/// Reads the catalogue from "reader" to its end, skipping the header, and
+/// hands "write" one section for every (line, name) pair where the name
+/// occurs in the line, in the order of the lines and, within a line, of the
+/// names. Calls "progress" at every multiple of kProgressEvery lines. A
+/// matched line without a complete section is reported to "warn" and
+/// skipped. Sets *lines to the number of lines after the header. Returns
+/// false, with *err set, when reading or writing fails.
+bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    std::string* err);
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_CATALOGUE_H_

@@ -1,0 +1,61 @@
+// Reading an input in big blocks of whole lines.
+//
+// The catalogue is ~290 MB of short lines; reading it a line at a time costs
+// more than searching it. The reader hands out runs of complete lines from a
+// large buffer, carrying an unfinished last line over to the next run.
+
+#ifndef ORBITPICK_LINE_READER_H_
+#define ORBITPICK_LINE_READER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orbitpick {
+
+/// A source of bytes: a file, standard input, a decompressor.
+class Reader {
+ public:
+  virtual ~Reader() = default;
+
+  /// Reads up to "size" bytes into "buf". Returns the number read, 0 at the
+  /// end of the input, or -1 on failure with *err set to the reason.
+  virtual std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) = 0;
+};
+
+/// Every run handed out is followed by at least this many readable bytes, so
+/// that word-wide loads near the end of a run stay inside the buffer.
+constexpr std::size_t kLinePadding = 64;
+
+/// Default size of the reading buffer; it fits the second-level cache.
+constexpr std::size_t kDefaultBufferBytes = 256 * 1024;
+
+struct LineBuffer {
+  Reader* reader = nullptr;
+  std::size_t capacity = kDefaultBufferBytes;  // grows for a longer line
+  std::vector<char> data;                      // capacity + kLinePadding
+  std::size_t head = 0;                        // first byte not handed out
+  std::size_t tail = 0;                        // end of the bytes read
+  bool at_end = false;
+};
+
+/// Prepares "lines" to read "reader" (which must outlive it) through a buffer
+/// of "buffer_bytes" bytes (at least 1).
+void init_line_buffer(LineBuffer* lines, Reader* reader,
+                      std::size_t buffer_bytes = kDefaultBufferBytes);
+
+/// Sets *run to the next run of complete lines: it ends just after a line
+/// feed, except at the end of the input, where it is the last line without
+/// one. The run stays valid until the next call. Returns false at the end of
+/// the input, and also on a read failure, which sets *err (left untouched
+/// otherwise).
+bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err);
+
+/// Number of line feeds in [begin, end).
+std::int64_t count_newlines(const char* begin, const char* end);
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_LINE_READER_H_

@@ -1,0 +1,160 @@
+// orbitpick: writes the orbits of the objects on an observing list, taken
+// from the Minor Planet Center's MPCORB.DAT, as sections of a planetarium's
+// minor-body INI file.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue.h"
+#include "input_file.h"
+#include "name_matcher.h"
+#include "output_file.h"
+#include "target_list.h"
+
+#ifndef ORBITPICK_VERSION
+#define ORBITPICK_VERSION "0"
+#endif
+
+namespace orbitpick {
+namespace {
+
+enum ExitStatus { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
+
+// Console lines are flushed one by one so that the report keeps pace with
+// the run, whatever stdout is connected to.
+void say(const char* line) {
+  std::fputs(line, stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void print_closing_lines() {
+  say("");
+  say(" orbitpick " ORBITPICK_VERSION
+      " - observing list + MPCORB.DAT -> minor-body INI");
+}
+
+void print_usage() {
+  say("");
+  say(" missing parameters or missing all parameters");
+  say(" <file In (*.csv)> <file In (*.dat)> <file Out (*.ini)>");
+  say(" example: orbitpick ZorloExport.csv MPCORB.DAT ssystem_minor.ini");
+  print_closing_lines();
+}
+
+void print_error(const std::string& path, const std::string& what) {
+  std::fprintf(stderr, "orbitpick: %s: %s\n", path.c_str(), what.c_str());
+  std::fflush(stderr);
+}
+
+void print_warning(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fflush(stderr);
+}
+
+// True when "output" is an existing regular file that is also "input",
+// however either path is spelled (links, "./", hard links).
+bool same_regular_file(const std::string& output, const std::string& input) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(output, ec)) return false;
+  return std::filesystem::equivalent(output, input, ec) && !ec;
+}
+
+int run(const std::string& csv_path, const std::string& catalogue_path,
+        const std::string& ini_path) {
+  std::string err;
+  std::unique_ptr<Reader> csv = open_input_file(csv_path, &err);
+  if (csv == nullptr) {
+    print_error(csv_path, err);
+    return kExitFailure;
+  }
+  std::unique_ptr<Reader> catalogue = open_catalogue(catalogue_path, &err);
+  if (catalogue == nullptr) {
+    print_error(catalogue_path, err);
+    return kExitFailure;
+  }
+  for (const std::string* input : {&csv_path, &catalogue_path}) {
+    if (*input != "-" && same_regular_file(ini_path, *input)) {
+      print_error(ini_path, "is the same file as the input " + *input);
+      return kExitFailure;
+    }
+  }
+  OutputFile ini;
+  if (!open_output(ini_path, &ini, &err)) {
+    print_error(ini_path, err);
+    return kExitFailure;
+  }
+
+  say("");
+  say(" begin");
+  say("");
+
+  LineBuffer csv_lines;
+  init_line_buffer(&csv_lines, csv.get());
+  std::vector<std::string> targets;
+  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets,
+                        &err)) {
+    discard_output(&ini);
+    print_error(csv_path, err);
+    return kExitFailure;
+  }
+  const NameMatcher matcher = build_name_matcher(std::move(targets));
+
+  ScanOptions options;
+  options.path = catalogue_path;
+  options.progress = [](std::int64_t count) {
+    std::printf(" Processing line: %lld\n", static_cast<long long>(count));
+    std::fflush(stdout);
+  };
+  options.warn = print_warning;
+  bool write_failed = false;
+  options.write = [&](std::string_view block, std::string* why) {
+    write_failed = !write_output(&ini, block, why);
+    return !write_failed;
+  };
+  std::int64_t lines = 0;
+  if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
+    discard_output(&ini);
+    print_error(write_failed ? ini_path : catalogue_path, err);
+    return kExitFailure;
+  }
+  if (!commit_output(&ini, &err)) {
+    print_error(ini_path, err);
+    return kExitFailure;
+  }
+
+  say("");
+  std::printf(" End of processing: %lld asteroids.\n",
+              static_cast<long long>(lines));
+  say("");
+  say(" Finished!");
+  print_closing_lines();
+  return kExitSuccess;
+}
+
+}  // namespace
+}  // namespace orbitpick
+
+int main(int argc, char** argv) {
+  using namespace orbitpick;
+  if (argc >= 2) {
+    const std::string first = argv[1];
+    if (first == "-h" || first == "--help") {
+      print_usage();
+      return kExitSuccess;
+    }
+    if (first == "--version") {
+      say("orbitpick " ORBITPICK_VERSION);
+      return kExitSuccess;
+    }
+  }
+  if (argc < 4) {
+    print_usage();
+    return kExitUsage;
+  }
+  return run(argv[1], argv[2], argv[3]);
+}

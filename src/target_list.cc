@@ -1,0 +1,107 @@
+// The target list from the CSV export.
+
+#include "target_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace orbitpick {
+namespace {
+
+bool is_trimmed(char c) {
+  return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+}  // namespace
+
+std::string_view trim_view(std::string_view s) {
+  std::size_t begin = 0;
+  std::size_t end = s.size();
+  while (begin < end && is_trimmed(s[begin])) ++begin;
+  while (end > begin && is_trimmed(s[end - 1])) --end;
+  return s.substr(begin, end - begin);
+}
+
+std::string trim(const std::string& s) { return std::string(trim_view(s)); }
+
+void remove(std::vector<std::string>& list) {
+  // Order the positions by (value, position): the first of each run of equal
+  // values is the one that survives.
+  std::vector<std::size_t> order(list.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const int c = list[a].compare(list[b]);
+    return c < 0 || (c == 0 && a < b);
+  });
+  std::vector<bool> keep(list.size(), false);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    keep[order[i]] = i == 0 || list[order[i]] != list[order[i - 1]];
+  }
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (!keep[i]) continue;
+    if (out != i) list[out] = std::move(list[i]);
+    ++out;
+  }
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(out), list.end());
+}
+
+bool parse_list_line(std::string_view line, std::string* name,
+                     std::string* reason) {
+  reason->clear();
+  const std::size_t open = line.find('"');
+  if (open == std::string_view::npos) return false;
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first != open) {
+    *reason = "first field does not start with a double quote";
+    return false;
+  }
+  std::string_view rest = line.substr(open + 1);
+  const std::size_t close = rest.find('"');
+  if (close != std::string_view::npos) rest = rest.substr(0, close);
+  rest = trim_view(rest);
+  if (rest.empty()) {
+    *reason = "no object name in first field";
+    return false;
+  }
+  name->assign(rest.data(), rest.size());
+  return true;
+}
+
+bool read_target_list(LineBuffer* lines, const std::string& path,
+                      const WarningSink& warn, std::vector<std::string>* list,
+                      std::string* err) {
+  list->clear();
+  err->clear();
+  std::string name;
+  std::string reason;
+  long long line_number = 0;
+  std::string_view run;
+  while (next_lines(lines, &run, err)) {
+    const char* p = run.data();
+    const char* end = run.data() + run.size();
+    while (p < end) {
+      const char* newline =
+          static_cast<const char*>(std::memchr(p, '\n', end - p));
+      const char* line_end = newline != nullptr ? newline : end;
+      ++line_number;
+      if (line_number > 1) {
+        const std::string_view line(p, line_end - p);
+        if (parse_list_line(line, &name, &reason)) {
+          list->push_back(name);
+        } else if (!reason.empty()) {
+          warn("orbitpick: " + path + ":" + std::to_string(line_number) +
+               ": " + reason + "; line skipped");
+        }
+      }
+      p = line_end + 1;
+    }
+  }
+  if (!err->empty()) return false;
+  std::sort(list->begin(), list->end());
+  remove(*list);
+  return true;
+}
+
+}  // namespace orbitpick
