@@ -1,0 +1,127 @@
+// Helpers shared by the tests.
+
+#include "test_util.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace orbitpick {
+namespace test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "orbitpick-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+  dir_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+void write_file(const std::string& path, std::string_view data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> list_dir(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string catalogue_line(long number, const std::string& name,
+                           const std::string& epoch) {
+  char head[200];
+  std::snprintf(head, sizeof head,
+                "%05ld    3.34  0.15 %-5.5s 188.70269   73.27343   80.25221   "
+                "10.58780  0.0794013  0.21424651   2.7660512  0 E2024-V47  "
+                "7330 125 1801-2024 0.80 M-v 30k MPCLINUX   0000 ",
+                number % 100000, epoch.c_str());
+  std::string line = head;
+  line.resize(165, ' ');
+  std::string designation;
+  if (number > 0) designation = "(" + std::to_string(number) + ")";
+  line += std::string(9 - std::min<std::size_t>(9, designation.size()), ' ') +
+          designation + " " + name;
+  line.resize(194, ' ');
+  line += "20241101";
+  return line;
+}
+
+std::string catalogue_header() {
+  std::string header;
+  for (int i = 1; i <= 42; ++i) {
+    header += "MPCORB header line " + std::to_string(i) + " (1) Ceres\n";
+  }
+  header += std::string(160, '-') + "\n";
+  return header;
+}
+
+std::ptrdiff_t StringReader::read(char* buf, std::size_t size, std::string*) {
+  const std::size_t n = std::min({size, step_, data_.size() - pos_});
+  std::memcpy(buf, data_.data() + pos_, n);
+  pos_ += n;
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+RunResult run_orbitpick(const std::vector<std::string>& args,
+                        const std::string& dir, const std::string& stdin_path) {
+  const std::string out_path = dir + "/.stdout";
+  const std::string err_path = dir + "/.stderr";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    const int in = open(stdin_path.c_str(), O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv;
+    std::string binary = ORBITPICK_BINARY;
+    argv.push_back(binary.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  RunResult result;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status)
+                                    : 128 + WTERMSIG(status);
+  result.out = read_file(out_path);
+  result.err = read_file(err_path);
+  fs::remove(out_path);
+  fs::remove(err_path);
+  return result;
+}
+
+}  // namespace test
+}  // namespace orbitpick

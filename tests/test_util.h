@@ -1,0 +1,73 @@
+// Helpers shared by the tests: scratch directories, files, catalogue lines
+// and running the built program.
+
+#ifndef ORBITPICK_TESTS_TEST_UTIL_H_
+#define ORBITPICK_TESTS_TEST_UTIL_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "line_reader.h"
+
+namespace orbitpick {
+namespace test {
+
+/// A fresh directory, removed with everything in it at the end of scope.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  const std::string& dir() const { return dir_; }
+
+ private:
+  std::string dir_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, std::string_view data);
+/// Names of the entries in "dir", sorted.
+std::vector<std::string> list_dir(const std::string& dir);
+
+/// A 202-byte catalogue line in the published column layout. "number" is
+/// the object's number (0: unnumbered) and "name" its name or provisional
+/// designation, from offset 175.
+std::string catalogue_line(long number, const std::string& name,
+                           const std::string& epoch = "K2555");
+
+/// The 43-line catalogue header.
+std::string catalogue_header();
+
+/// A Reader over a string, handing out at most "step" bytes per read.
+class StringReader : public Reader {
+ public:
+  explicit StringReader(std::string data, std::size_t step = 1 << 20)
+      : data_(std::move(data)), step_(step) {}
+  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override;
+
+ private:
+  std::string data_;
+  std::size_t step_;
+  std::size_t pos_ = 0;
+};
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+/// Runs the built orbitpick with "args" in "dir", standard input from
+/// "stdin_path" (or /dev/null), and returns what it printed.
+RunResult run_orbitpick(const std::vector<std::string>& args,
+                        const std::string& dir,
+                        const std::string& stdin_path = "/dev/null");
+
+}  // namespace test
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_TESTS_TEST_UTIL_H_
