@@ -1,1 +1,273 @@
+// The orbit section writer and the catalogue scan.
+
+#include "catalogue.h"
+
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace orbitpick {
+namespace {
+
+using test::catalogue_header;
+using test::catalogue_line;
+
+const char kCeres[] =
+    "00001    3.34  0.15 K2555 188.70269   73.27343   80.25221   10.58780  "
+    "0.0794013  0.21424651   2.7660512  0 E2024-V47  7330 125 1801-2024 0.80 "
+    "M-v 30k MPCLINUX   0000      (1) Ceres              20241101";
+
+const char kCeresSection[] =
+    "[1ceres]\n"
+    "absolute_magnitude             = 3.34\n"
+    "coord_func                     = comet_orbit\n"
+    "minor_planet_number            = 1\n"
+    "name                           = Ceres\n"
+    "orbit_ArgOfPericenter          = 73.27343\n"
+    "orbit_AscendingNode            = 80.25221\n"
+    "orbit_Eccentricity             = 0.0794013\n"
+    "orbit_Epoch                    = 2460800.5\n"
+    "orbit_Inclination              = 10.58780\n"
+    "orbit_MeanAnomaly              = 188.70269\n"
+    "orbit_MeanMotion               = 0.21424651\n"
+    "orbit_SemiMajorAxis            = 2.7660512\n"
+    "type                           = asteroid\n"
+    "\n";
+
+std::string section_of(const std::string& line) {
+  std::string out;
+  write_section(line, &out);
+  return out;
+}
+
+// The value written after "key" in "section".
+std::string value_of(const std::string& section, const std::string& key) {
+  const std::size_t at = section.find("\n" + key + " ");
+  if (at == std::string::npos) return "<missing>";
+  const std::size_t begin = section.find("= ", at) + 2;
+  return section.substr(begin, section.find('\n', begin) - begin);
+}
+
+std::string key_of(const std::string& section) {
+  return section.substr(1, section.find(']') - 1);
+}
+
+TEST(WriteSection, CeresByteForByte) {
+  ASSERT_EQ(202u, sizeof kCeres - 1);
+  EXPECT_EQ(kCeresSection, section_of(kCeres));
+  EXPECT_EQ(kCeres, catalogue_line(1, "Ceres"));
+}
+
+TEST(WriteSection, DesignationsMakeKeysNumbersAndNames) {
+  const struct {
+    std::string line;
+    const char* key;
+    const char* number;
+    const char* name;
+  } cases[] = {
+      {catalogue_line(433, "Eros"), "433eros", "433", "Eros"},
+      {catalogue_line(0, "2004 PC112"), "2004pc112", "", "2004 PC112"},
+      {catalogue_line(100345, "1999 XB143"), "1003451999xb143", "100345",
+       "1999 XB143"},
+      {catalogue_line(4179, "Van de Hulst X"), "4179vande hulst x", "4179",
+       "Van de Hulst X"},
+      // A name filling its column: whole in name, cut in the key.
+      {catalogue_line(7, "ABCDEFGHIJKLMNOPQRS"), "7abcdefghijklmnopqr", "7",
+       "ABCDEFGHIJKLMNOPQRS"},
+  };
+  for (const auto& c : cases) {
+    const std::string section = section_of(c.line);
+    EXPECT_EQ(c.key, key_of(section)) << c.line;
+    EXPECT_EQ(c.number, value_of(section, "minor_planet_number")) << c.line;
+    EXPECT_EQ(c.name, value_of(section, "name")) << c.line;
+  }
+}
+
+TEST(WriteSection, FixedColumnsNotWords) {
+  // A number running past offset 173 is cut in the number; offset 174
+  // belongs to neither field.
+  std::string line = catalogue_line(1, "Ceres");
+  line.replace(165, 10, "(12345678)");
+  const std::string section = section_of(line);
+  EXPECT_EQ("12345678", value_of(section, "minor_planet_number"));
+  EXPECT_EQ("Ceres", value_of(section, "name"));
+  EXPECT_EQ("12345678ceres", key_of(section));
+}
+
+TEST(WriteSection, ShortestCompleteLine) {
+  const std::string line = catalogue_line(1, "Ceres").substr(0, 175);
+  EXPECT_TRUE(section_problem(line).empty());
+  const std::string section = section_of(line);
+  EXPECT_EQ("", value_of(section, "name"));
+  EXPECT_EQ("1", key_of(section));
+  EXPECT_EQ("1", value_of(section, "minor_planet_number"));
+}
+
+TEST(WriteSection, BlankFieldsGiveEmptyValues) {
+  std::string line = catalogue_line(1, "Ceres");
+  line.replace(8, 5, "     ");
+  EXPECT_EQ("", value_of(section_of(line), "absolute_magnitude"));
+  EXPECT_NE(std::string::npos,
+            section_of(line).find("\nabsolute_magnitude             = \n"));
+}
+
+TEST(SectionProblem, ShortLinesAndBadEpochs) {
+  EXPECT_EQ("line shorter than 175 bytes",
+            section_problem(catalogue_line(1, "Ceres").substr(0, 174)));
+  EXPECT_EQ("line shorter than 175 bytes", section_problem(""));
+  EXPECT_EQ("invalid packed epoch",
+            section_problem(catalogue_line(1, "Ceres", "Z2555")));
+  EXPECT_EQ("invalid packed epoch",
+            section_problem(catalogue_line(1, "Ceres", "K  55")));
+  EXPECT_TRUE(section_problem(catalogue_line(1, "Ceres", "J98A1")).empty());
+}
+
+struct ScanRun {
+  bool ok = false;
+  std::int64_t lines = -1;
+  std::string out;
+  std::vector<std::int64_t> progress;
+  std::vector<std::string> warnings;
+};
+
+ScanRun scan(const std::string& catalogue, std::vector<std::string> names,
+             std::size_t buffer_bytes = kDefaultBufferBytes,
+             std::size_t read_step = 1 << 20) {
+  test::StringReader reader(catalogue, read_step);
+  const NameMatcher matcher = build_name_matcher(std::move(names));
+  ScanRun run;
+  ScanOptions options;
+  options.path = "MPCORB.DAT";
+  options.buffer_bytes = buffer_bytes;
+  options.flush_bytes = 100;
+  options.progress = [&](std::int64_t n) { run.progress.push_back(n); };
+  options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
+  options.write = [&](std::string_view block, std::string*) {
+    run.out.append(block);
+    return true;
+  };
+  std::string err;
+  run.ok = scan_catalogue(&reader, matcher, options, &run.lines, &err);
+  return run;
+}
+
+std::string lines_of(int count, const std::string& line) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += line + "\n";
+  return text;
+}
+
+TEST(Scan, HeaderOfFortyThreeLinesIsNeverSearched) {
+  EXPECT_EQ(0, scan(catalogue_header(), {"Ceres"}).lines);
+  const std::string short_header = lines_of(42, std::string(kCeres));
+  const ScanRun r = scan(short_header, {"Ceres"});
+  EXPECT_EQ(0, r.lines);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ(0, scan("", {"Ceres"}).lines);
+  const ScanRun one = scan(lines_of(44, std::string(kCeres)), {"Ceres"});
+  EXPECT_EQ(1, one.lines);
+  EXPECT_EQ(kCeresSection, one.out);
+}
+
+TEST(Scan, ProgressAtEveryTenThousandLines) {
+  const ScanRun below = scan(catalogue_header() + lines_of(9999, "x"), {});
+  EXPECT_EQ(9999, below.lines);
+  EXPECT_TRUE(below.progress.empty());
+  const ScanRun at = scan(catalogue_header() + lines_of(10000, "x"), {}, 4096);
+  EXPECT_EQ(10000, at.lines);
+  EXPECT_EQ(std::vector<std::int64_t>{10000}, at.progress);
+  const ScanRun past =
+      scan(catalogue_header() + lines_of(30001, ""), {"Ceres"}, 1000);
+  EXPECT_EQ(30001, past.lines);
+  EXPECT_EQ((std::vector<std::int64_t>{10000, 20000, 30000}), past.progress);
+}
+
+TEST(Scan, LastLineWithoutLineFeedIsCounted) {
+  const ScanRun r = scan(catalogue_header() + "x\n" + kCeres, {"Ceres"});
+  EXPECT_EQ(2, r.lines);
+  EXPECT_EQ(kCeresSection, r.out);
+  EXPECT_EQ(1, scan(catalogue_header() + "\n", {}).lines);
+}
+
+TEST(Scan, LineWithTwoNamesGivesTwoSections) {
+  const ScanRun r = scan(catalogue_header() + kCeres + "\n", {"Cer", "Ceres"});
+  EXPECT_EQ(std::string(kCeresSection) + kCeresSection, r.out);
+  // A name in the numeric columns matches too.
+  EXPECT_EQ(kCeresSection, scan(catalogue_header() + kCeres, {"0.0794"}).out);
+  EXPECT_EQ("", scan(catalogue_header() + kCeres, {"ceres"}).out);
+}
+
+TEST(Scan, SectionsFollowCatalogueThenListOrder) {
+  const std::string vesta = catalogue_line(4, "Vesta");
+  const std::string both = catalogue_line(99, "Vesta Ceres");
+  const ScanRun r = scan(catalogue_header() + vesta + "\n" + both + "\n" +
+                             kCeres + "\n",
+                         {"Ceres", "Vesta"});
+  EXPECT_EQ(section_of(vesta) + section_of(both) + section_of(both) +
+                kCeresSection,
+            r.out);
+}
+
+TEST(Scan, CrlfLinesKeepTheirCarriageReturn) {
+  const ScanRun r = scan(catalogue_header() + kCeres + "\r\n", {"Ceres"});
+  EXPECT_EQ(1, r.lines);
+  EXPECT_EQ(kCeresSection, r.out);
+  // A 174-byte line and its CR make 175 bytes: complete, with an empty name.
+  const std::string line = std::string(kCeres).substr(0, 174) + "\r";
+  EXPECT_EQ(section_of(line), scan(catalogue_header() + line + "\n", {"0.07"}).out);
+}
+
+TEST(Scan, SkippedLinesAreReportedWithTheirFileLine) {
+  const ScanRun r =
+      scan(catalogue_header() + "x\nCeres is short\n" +
+               catalogue_line(1, "Ceres", "Q2555") + "\n" + kCeres + "\n",
+           {"Ceres", "short"});
+  EXPECT_EQ(kCeresSection, r.out);
+  EXPECT_EQ((std::vector<std::string>{
+                "orbitpick: MPCORB.DAT:45: line shorter than 175 bytes; line "
+                "skipped",
+                "orbitpick: MPCORB.DAT:46: invalid packed epoch; line skipped"}),
+            r.warnings);
+}
+
+TEST(Scan, BufferSizesAndReadSizesDoNotChangeTheResult) {
+  std::string catalogue = catalogue_header();
+  for (int i = 0; i < 300; ++i) {
+    catalogue += catalogue_line(i + 1, i % 7 == 0 ? "Ceres" : "Pallas") + "\n";
+    if (i % 50 == 0) catalogue += std::string(3000, 'C') + "eres\n";
+  }
+  const ScanRun reference = scan(catalogue, {"Ceres", "Pa", "1"});
+  ASSERT_TRUE(reference.ok);
+  for (std::size_t buffer : {1, 7, 64, 203, 4096}) {
+    for (std::size_t step : {1, 5, 202, 100000}) {
+      const ScanRun r = scan(catalogue, {"Ceres", "Pa", "1"}, buffer, step);
+      EXPECT_EQ(reference.lines, r.lines) << buffer << " " << step;
+      EXPECT_EQ(reference.out, r.out) << buffer << " " << step;
+      EXPECT_EQ(reference.warnings, r.warnings) << buffer << " " << step;
+    }
+  }
+}
+
+TEST(Scan, WriteFailureStopsTheScan) {
+  test::StringReader reader(catalogue_header() + lines_of(10, kCeres));
+  const NameMatcher matcher = build_name_matcher({"Ceres"});
+  ScanOptions options;
+  options.flush_bytes = 1;
+  int calls = 0;
+  options.write = [&](std::string_view, std::string* err) {
+    ++calls;
+    *err = "No space left on device";
+    return false;
+  };
+  std::int64_t lines = 0;
+  std::string err;
+  EXPECT_FALSE(scan_catalogue(&reader, matcher, options, &lines, &err));
+  EXPECT_EQ("No space left on device", err);
+  EXPECT_EQ(1, calls);
+}
+
+}  // namespace
+}  // namespace orbitpick

@@ -1,1 +1,177 @@
+// The one-pass name matcher against the plain search it replaces: a
+// substring find of every name in every line.
+
+#include "name_matcher.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "catalogue.h"
+#include "test_util.h"
+
+namespace orbitpick {
+namespace {
+
+std::vector<std::uint32_t> naive_hits(const std::vector<std::string>& names,
+                                      std::string_view line) {
+  std::vector<std::uint32_t> hits;
+  for (std::uint32_t i = 0; i < names.size(); ++i) {
+    if (line.find(names[i]) != std::string_view::npos) hits.push_back(i);
+  }
+  return hits;
+}
+
+std::vector<std::uint32_t> fast_hits(const NameMatcher& m,
+                                     std::string_view line) {
+  std::vector<std::uint32_t> hits;
+  names_in_line(m, line, line.data(), &hits);
+  return hits;
+}
+
+// The whole catalogue through the plain search: every line after the header,
+// every name in list order.
+std::string naive_scan(const std::string& catalogue,
+                       const std::vector<std::string>& names) {
+  std::string out;
+  std::size_t pos = 0;
+  for (int line_no = 1; pos < catalogue.size(); ++line_no) {
+    std::size_t end = catalogue.find('\n', pos);
+    if (end == std::string::npos) end = catalogue.size();
+    const std::string_view line(catalogue.data() + pos, end - pos);
+    pos = end + 1;
+    if (line_no <= kHeaderLines) continue;
+    for (const std::string& name : names) {
+      if (line.find(name) != std::string_view::npos &&
+          section_problem(line).empty()) {
+        write_section(line, &out);
+      }
+    }
+  }
+  return out;
+}
+
+std::string fast_scan(const std::string& catalogue,
+                      const std::vector<std::string>& names, bool simd,
+                      std::size_t buffer_bytes, std::size_t step) {
+  NameMatcher m = build_name_matcher(names);
+  m.use_simd = m.use_simd && simd;
+  test::StringReader reader(catalogue, step);
+  std::string out;
+  ScanOptions options;
+  options.buffer_bytes = buffer_bytes;
+  options.flush_bytes = 1000;
+  options.warn = [](const std::string&) {};
+  options.write = [&](std::string_view block, std::string*) {
+    out.append(block);
+    return true;
+  };
+  std::int64_t lines = 0;
+  std::string err;
+  EXPECT_TRUE(scan_catalogue(&reader, m, options, &lines, &err));
+  return out;
+}
+
+TEST(NameMatcher, FindsOverlappingAndNestedNames) {
+  const std::vector<std::string> names = {"Apollo", "Apollonia", "llo", "o",
+                                          "onia", "2004 PC1", "2004 PC112"};
+  for (bool simd : {true, false}) {
+    NameMatcher m = build_name_matcher(names);
+    m.use_simd = m.use_simd && simd;
+    EXPECT_EQ((std::vector<std::uint32_t>{0, 1, 2, 3, 4}),
+              fast_hits(m, "   (358) Apollonia"));
+    EXPECT_EQ((std::vector<std::uint32_t>{5, 6}), fast_hits(m, "2004 PC112"));
+    EXPECT_EQ((std::vector<std::uint32_t>{5}), fast_hits(m, "x2004 PC11"));
+    EXPECT_EQ(std::vector<std::uint32_t>{}, fast_hits(m, "2004 PC"));
+  }
+}
+
+TEST(NameMatcher, NamesAtTheEdgesOfTheText) {
+  const std::vector<std::string> names = {"ab", "b", "xyz"};
+  for (bool simd : {true, false}) {
+    NameMatcher m = build_name_matcher(names);
+    m.use_simd = m.use_simd && simd;
+    for (std::size_t pad = 0; pad < 70; ++pad) {
+      const std::string tail = std::string(pad, '.') + "xyz";
+      EXPECT_EQ(std::vector<std::uint32_t>{2}, fast_hits(m, tail)) << pad;
+      const std::string head = "ab" + std::string(pad, '.');
+      EXPECT_EQ((std::vector<std::uint32_t>{0, 1}), fast_hits(m, head)) << pad;
+    }
+  }
+}
+
+TEST(NameMatcher, NoNamesMatchNothing) {
+  const NameMatcher m = build_name_matcher({});
+  EXPECT_TRUE(fast_hits(m, "Ceres").empty());
+}
+
+// Random lines over a small alphabet, so that names overlap, contain each
+// other and repeat, against random name lists: every line, every name.
+TEST(NameMatcher, AgreesWithSubstringSearchOnRandomLines) {
+  std::mt19937 rng(20261207);
+  const std::string alphabet = "aAb 0129.\r\t\"(-";
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> names(1 + rng() % 40);
+    for (std::string& name : names) {
+      name.resize(1 + rng() % (round % 3 == 0 ? 3 : 12));
+      for (char& c : name) c = alphabet[rng() % alphabet.size()];
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (bool simd : {true, false}) {
+      NameMatcher m = build_name_matcher(names);
+      m.use_simd = m.use_simd && simd;
+      for (int i = 0; i < 30; ++i) {
+        std::string line(rng() % 250, ' ');
+        for (char& c : line) c = alphabet[rng() % alphabet.size()];
+        ASSERT_EQ(naive_hits(names, line), fast_hits(m, line))
+            << "round " << round << " simd " << simd << " line [" << line
+            << "]";
+      }
+    }
+  }
+}
+
+TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
+  std::mt19937 rng(7);
+  const char* const pool[] = {"Ceres", "Ceresia", "eres", "Vesta", "Eros",
+                              "2004 PC112", "2004 PC1", "1", "0.0", "K25",
+                              "e", "(4)", "12", "Vesta Ceres"};
+  for (int round = 0; round < 200; ++round) {
+    std::string catalogue = test::catalogue_header();
+    const int lines = static_cast<int>(rng() % 60);
+    for (int i = 0; i < lines; ++i) {
+      switch (rng() % 6) {
+        case 0:
+          catalogue += std::string(rng() % 600, "Ce res\r"[rng() % 7]);
+          break;
+        case 1:
+          catalogue += test::catalogue_line(rng() % 20, pool[rng() % 14]);
+          catalogue.resize(catalogue.size() - rng() % 60);
+          break;
+        default:
+          catalogue += test::catalogue_line(rng() % 200000, pool[rng() % 14],
+                                            rng() % 9 ? "K2555" : "X2555");
+      }
+      if (i + 1 < lines || rng() % 2) catalogue += "\n";
+    }
+    std::vector<std::string> names;
+    for (int i = 0, n = 1 + rng() % 5; i < n; ++i) {
+      names.push_back(pool[rng() % 14]);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    const std::string expected = naive_scan(catalogue, names);
+    for (bool simd : {true, false}) {
+      const std::size_t buffer = 1 + rng() % 700;
+      const std::size_t step = 1 + rng() % 1000;
+      ASSERT_EQ(expected, fast_scan(catalogue, names, simd, buffer, step))
+          << "round " << round << " simd " << simd << " buffer " << buffer;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orbitpick
