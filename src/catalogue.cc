@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -114,6 +115,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   std::string out;
   out.reserve(options.flush_bytes + 4096);
+  std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
 
   int header_left = kHeaderLines;
@@ -130,52 +132,51 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     }
     if (p == end) continue;
 
-    // Progress first: the run's line count is known before it is searched.
+    // A name holds no line feed, so every match lies inside one line, and a
+    // run always ends with a whole line: no match is cut by a run boundary.
+    const std::string_view body(p, end - p);
+    matches.clear();
     const std::int64_t run_lines =
-        count_newlines(p, end) + (end[-1] != '\n' ? 1 : 0);
+        find_names(matcher, body, &matches) + (end[-1] != '\n' ? 1 : 0);
     if (options.progress) {
       for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
            next <= count + run_lines; next += kProgressEvery) {
         options.progress(next);
       }
     }
-
-    // A name holds no line feed, so every match lies inside one line, and a
-    // run always ends with a whole line: no match is cut by a run boundary.
     const char* counted = p;         // line feeds before here are counted
     std::int64_t line_base = count;  // catalogue lines before "counted"
-    while (p < end) {
-      const char* candidate = next_candidate(matcher, p, end);
-      if (candidate == end) break;
-      const char* line_end = static_cast<const char*>(
-          std::memchr(candidate, '\n', end - candidate));
-      if (line_end == nullptr) line_end = end;
-      const char* line_begin = candidate;
+    for (std::size_t i = 0; i < matches.size();) {
+      const char* at = p + matches[i].offset;
+      const char* line_begin = at;
       while (line_begin > p && line_begin[-1] != '\n') --line_begin;
-      const std::string_view line(line_begin, line_end - line_begin);
+      const char* line_end =
+          static_cast<const char*>(std::memchr(at, '\n', end - at));
+      if (line_end == nullptr) line_end = end;
       hits.clear();
-      names_in_line(matcher, line, candidate, &hits);
-      if (!hits.empty()) {
+      for (; i < matches.size() && p + matches[i].offset < line_end; ++i) {
+        hits.push_back(matches[i].name);
+      }
+      std::sort(hits.begin(), hits.end());
+      hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+
+      const std::string_view line(line_begin, line_end - line_begin);
+      const std::string_view problem = section_problem(line);
+      if (!problem.empty()) {
         line_base += count_newlines(counted, line_begin);
         counted = line_begin;
-        const std::string_view problem = section_problem(line);
-        if (!problem.empty()) {
-          if (options.warn) {
-            options.warn("orbitpick: " + options.path + ":" +
-                         std::to_string(line_base + 1 + kHeaderLines) + ": " +
-                         std::string(problem) + "; line skipped");
-          }
-        } else {
-          for (std::size_t i = 0; i < hits.size(); ++i) {
-            write_section(line, &out);
-          }
-          if (out.size() >= options.flush_bytes) {
-            if (!options.write(out, err)) return false;
-            out.clear();
-          }
+        if (options.warn) {
+          options.warn("orbitpick: " + options.path + ":" +
+                       std::to_string(line_base + 1 + kHeaderLines) + ": " +
+                       std::string(problem) + "; line skipped");
         }
+        continue;
       }
-      p = line_end + 1;
+      for (std::size_t h = 0; h < hits.size(); ++h) write_section(line, &out);
+      if (out.size() >= options.flush_bytes) {
+        if (!options.write(out, err)) return false;
+        out.clear();
+      }
     }
     count += run_lines;
   }

@@ -26,7 +26,7 @@ void init_line_buffer(LineBuffer* lines, Reader* reader,
                       std::size_t buffer_bytes) {
   lines->reader = reader;
   lines->capacity = std::max<std::size_t>(buffer_bytes, 1);
-  lines->data.assign(lines->capacity + kLinePadding, '\0');
+  lines->data.assign(lines->capacity, '\0');
   lines->head = 0;
   lines->tail = 0;
   lines->at_end = false;
@@ -49,7 +49,7 @@ bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err) {
     if (lines->tail == lines->capacity) {
       // A line longer than the buffer: every line must be searched whole.
       lines->capacity *= 2;
-      lines->data.resize(lines->capacity + kLinePadding, '\0');
+      lines->data.resize(lines->capacity, '\0');
       data = lines->data.data();
     }
     const std::ptrdiff_t got = lines->reader->read(

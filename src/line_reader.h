@@ -25,17 +25,13 @@ class Reader {
   virtual std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) = 0;
 };
 
-/// Every run handed out is followed by at least this many readable bytes, so
-/// that word-wide loads near the end of a run stay inside the buffer.
-constexpr std::size_t kLinePadding = 64;
-
 /// Default size of the reading buffer; it fits the second-level cache.
 constexpr std::size_t kDefaultBufferBytes = 256 * 1024;
 
 struct LineBuffer {
   Reader* reader = nullptr;
   std::size_t capacity = kDefaultBufferBytes;  // grows for a longer line
-  std::vector<char> data;                      // capacity + kLinePadding
+  std::vector<char> data;                      // "capacity" bytes
   std::size_t head = 0;                        // first byte not handed out
   std::size_t tail = 0;                        // end of the bytes read
   bool at_end = false;

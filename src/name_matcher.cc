@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "line_reader.h"
+
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <immintrin.h>
 #define ORBITPICK_HAVE_AVX2 1
@@ -15,48 +17,113 @@ namespace {
 
 constexpr int kBuckets = 8;
 constexpr std::size_t kMaxKeyBytes = 8;
+constexpr std::size_t kSieveKeyBytes = 4;
 
+// The first "len" (at most 8) bytes at "p" as a number, byte i in bits 8i to
+// 8i + 7 whatever the processor's byte order.
 std::uint64_t prefix_key(const char* p, std::size_t len) {
+  if (len == kMaxKeyBytes) {
+    std::uint64_t key;
+    std::memcpy(&key, p, sizeof key);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    key = __builtin_bswap64(key);
+#endif
+    return key;
+  }
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
   std::uint64_t key = 0;
-  std::memcpy(&key, p, len);
+  for (std::size_t i = 0; i < len; ++i) {
+    key |= static_cast<std::uint64_t>(u[i]) << (8 * i);
+  }
   return key;
 }
 
-std::size_t slot_hash(std::uint64_t key, std::uint32_t key_len) {
-  std::uint64_t h = (key ^ (key_len * 0x9E3779B97F4A7C15ull)) *
-                    0xFF51AFD7ED558CCDull;
-  return static_cast<std::size_t>(h ^ (h >> 29));
+std::uint64_t low_bytes(std::uint64_t word, std::size_t len) {
+  return len >= 8 ? word : word & ((std::uint64_t{1} << (8 * len)) - 1);
+}
+
+std::uint64_t mix(std::uint64_t key, std::uint32_t key_len) {
+  return (key ^ (key_len * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+}
+
+std::size_t sieve_bit(std::uint64_t key, std::uint32_t key_len) {
+  return static_cast<std::size_t>(mix(key, key_len) >>
+                                  (64 - NameMatcher::kSieveBits));
 }
 
 const NameMatcher::Slot* find_slot(const NameMatcher& m, std::uint64_t key,
                                    std::uint32_t key_len) {
   const std::size_t mask = m.slots.size() - 1;
-  for (std::size_t i = slot_hash(key, key_len) & mask;; i = (i + 1) & mask) {
+  const std::uint64_t h = mix(key, key_len);
+  for (std::size_t i = static_cast<std::size_t>(h ^ (h >> 29)) & mask;;
+       i = (i + 1) & mask) {
     const NameMatcher::Slot& slot = m.slots[i];
     if (slot.count == 0) return nullptr;
     if (slot.key == key && slot.key_len == key_len) return &slot;
   }
 }
 
-template <int N>
-const char* next_candidate_plain(const NameMatcher& m, const char* p,
-                                 const char* end) {
-  for (; end - p >= N; ++p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    unsigned bits = m.byte_buckets[0][u[0]];
-    if (N > 1) bits &= m.byte_buckets[1][u[1]];
-    if (N > 2) bits &= m.byte_buckets[2][u[2]];
-    if (bits != 0) return p;
+// Every name that starts at text[at]: the sieve first, then the exact check.
+void check_position(const NameMatcher& m, std::string_view text,
+                    std::size_t at, std::vector<NameMatch>* matches) {
+  const std::size_t avail = text.size() - at;
+  const char* p = text.data() + at;
+  const std::uint64_t word = prefix_key(p, std::min(avail, kMaxKeyBytes));
+  bool maybe = false;
+  for (const std::uint32_t len : m.sieve_lengths) {
+    if (len > avail) break;
+    const std::size_t bit = sieve_bit(low_bytes(word, len), len);
+    if ((m.sieve[bit / 64] >> (bit % 64)) & 1) {
+      maybe = true;
+      break;
+    }
   }
-  return end;
+  if (!maybe) return;
+  for (const std::uint32_t key_len : m.key_lengths) {
+    if (key_len > avail) break;
+    const NameMatcher::Slot* slot =
+        find_slot(m, low_bytes(word, key_len), key_len);
+    if (slot == nullptr) continue;
+    for (std::uint32_t g = slot->first; g < slot->first + slot->count; ++g) {
+      const std::string& name = m.names[m.grouped[g]];
+      if (name.size() <= avail &&
+          std::memcmp(p + key_len, name.data() + key_len,
+                      name.size() - key_len) == 0) {
+        matches->push_back({static_cast<std::uint32_t>(at), m.grouped[g]});
+      }
+    }
+  }
+}
+
+// The filter one position at a time, with exact byte tables.
+template <int N>
+void find_names_plain(const NameMatcher& m, std::string_view text,
+                      std::size_t at, std::vector<NameMatch>* matches) {
+  const auto* u = reinterpret_cast<const unsigned char*>(text.data());
+  for (; at < text.size(); ++at) {
+    unsigned bits = 0xFF;
+    for (std::size_t i = 0; i < N && bits != 0; ++i) {
+      // Past the end only names shorter than i + 1 can still fit.
+      bits &= at + i < text.size() ? m.byte_buckets[i][u[at + i]]
+                                   : m.wildcard[i];
+    }
+    if (bits != 0) check_position(m, text, at, matches);
+  }
 }
 
 #if defined(ORBITPICK_HAVE_AVX2)
-// Bucket bits of 32 positions at once: the nibble tables looked up with
-// byte shuffles, one pair per fingerprint byte, and-ed together.
+__attribute__((target("avx2"))) inline int newlines_in(__m256i bytes) {
+  return __builtin_popcount(static_cast<unsigned>(_mm256_movemask_epi8(
+      _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n')))));
+}
+
+// The filter for 32 positions at once: the nibble tables looked up with byte
+// shuffles, one pair per fingerprint byte, and-ed together. The first load
+// of each block also counts its line feeds, so each byte is read once.
 template <int N>
-__attribute__((target("avx2"))) const char* next_candidate_avx2(
-    const NameMatcher& m, const char* p, const char* end) {
+__attribute__((target("avx2"))) std::int64_t find_names_avx2(
+    const NameMatcher& m, std::string_view text,
+    std::vector<NameMatch>* matches) {
   const __m256i nibble = _mm256_set1_epi8(0x0f);
   __m256i low[N];
   __m256i high[N];
@@ -66,73 +133,237 @@ __attribute__((target("avx2"))) const char* next_candidate_avx2(
     high[i] = _mm256_broadcastsi128_si256(
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.high_nibble[i])));
   }
-  // Loads reach p + N - 1 + 31; stop where that would pass "end".
-  while (end - p >= 32 + N - 1) {
+  const char* data = text.data();
+  std::int64_t lines = 0;
+  std::size_t at = 0;
+  // Loads reach at + N - 1 + 31; the rest goes to the plain loop.
+  for (; at + 32 + N - 1 <= text.size(); at += 32) {
     __m256i bits = _mm256_set1_epi8(-1);
     for (int i = 0; i < N; ++i) {
       const __m256i v =
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
-      const __m256i lo = _mm256_shuffle_epi8(low[i], _mm256_and_si256(v, nibble));
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + i));
+      if (i == 0) lines += newlines_in(v);
+      const __m256i lo =
+          _mm256_shuffle_epi8(low[i], _mm256_and_si256(v, nibble));
       const __m256i hi = _mm256_shuffle_epi8(
           high[i], _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
       bits = _mm256_and_si256(bits, _mm256_and_si256(lo, hi));
     }
-    const unsigned empty = static_cast<unsigned>(_mm256_movemask_epi8(
+    unsigned hits = ~static_cast<unsigned>(_mm256_movemask_epi8(
         _mm256_cmpeq_epi8(bits, _mm256_setzero_si256())));
-    if (empty != 0xFFFFFFFFu) return p + __builtin_ctz(~empty);
-    p += 32;
+    while (hits != 0) {
+      check_position(m, text, at + __builtin_ctz(hits), matches);
+      hits &= hits - 1;
+    }
   }
-  return next_candidate_plain<N>(m, p, end);
+  find_names_plain<N>(m, text, at, matches);
+  return lines + count_newlines(data + at, data + text.size());
+}
+
+// For a few names: each name's two rare bytes compared at their offsets, 32
+// positions at once; far fewer instructions than the nibble filter.
+template <int N, int P>
+__attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
+    const NameMatcher& m, std::string_view text,
+    std::vector<NameMatch>* matches) {
+  __m256i first[P];
+  __m256i second[P];
+  for (int j = 0; j < P; ++j) {
+    first[j] = _mm256_set1_epi8(static_cast<char>(m.pairs[j].byte[0]));
+    second[j] = _mm256_set1_epi8(static_cast<char>(m.pairs[j].byte[1]));
+  }
+  const char* data = text.data();
+  std::int64_t lines = 0;
+  std::size_t at = 0;
+  for (; at + 32 + m.pair_reach <= text.size(); at += 32) {
+    lines += newlines_in(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at)));
+    __m256i any = _mm256_setzero_si256();
+    for (int j = 0; j < P; ++j) {
+      const __m256i a = _mm256_cmpeq_epi8(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+              data + at + m.pairs[j].offset[0])),
+          first[j]);
+      const __m256i b = _mm256_cmpeq_epi8(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+              data + at + m.pairs[j].offset[1])),
+          second[j]);
+      any = _mm256_or_si256(any, _mm256_and_si256(a, b));
+    }
+    unsigned hits = static_cast<unsigned>(_mm256_movemask_epi8(any));
+    while (hits != 0) {
+      check_position(m, text, at + __builtin_ctz(hits), matches);
+      hits &= hits - 1;
+    }
+  }
+  find_names_plain<N>(m, text, at, matches);
+  return lines + count_newlines(data + at, data + text.size());
 }
 #endif
 
-}  // namespace
-
-NameMatcher build_name_matcher(std::vector<std::string> names) {
-  NameMatcher m;
-  m.names = std::move(names);
-  std::size_t shortest = 3;
-  for (const std::string& name : m.names) {
-    shortest = std::min(shortest, name.size());
-  }
-  m.fingerprint = static_cast<int>(std::max<std::size_t>(shortest, 1));
-
-  // Buckets: names sorted by their first bytes and cut into eight runs of
-  // about equal size, so that names in one bucket look alike and the
-  // filter's nibble sets stay small.
-  std::vector<std::uint32_t> order(m.names.size());
-  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  const std::size_t fp = static_cast<std::size_t>(m.fingerprint);
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return m.names[a].compare(0, fp, m.names[b], 0, fp) < 0;
-  });
-  for (std::size_t rank = 0; rank < order.size(); ++rank) {
-    const std::string& name = m.names[order[rank]];
-    if (name.empty()) continue;
-    const unsigned bucket = 1u << (rank * kBuckets / order.size());
-    for (std::size_t i = 0; i < fp; ++i) {
-      const auto byte = static_cast<unsigned char>(name[i]);
-      m.low_nibble[i][byte & 0x0f] |= bucket;
-      m.high_nibble[i][byte >> 4] |= bucket;
-      m.byte_buckets[i][byte] |= bucket;
+template <int N>
+std::int64_t find_names_with(const NameMatcher& m, std::string_view text,
+                             std::vector<NameMatch>* matches) {
+#if defined(ORBITPICK_HAVE_AVX2)
+  if (m.use_simd) {
+    switch (m.pairs.size()) {
+      case 0: return find_names_avx2<N>(m, text, matches);
+      case 1: return find_pairs_avx2<N, 1>(m, text, matches);
+      case 2: return find_pairs_avx2<N, 2>(m, text, matches);
+      case 3: return find_pairs_avx2<N, 3>(m, text, matches);
+      default: return find_pairs_avx2<N, 4>(m, text, matches);
     }
   }
+#endif
+  find_names_plain<N>(m, text, 0, matches);
+  return count_newlines(text.data(), text.data() + text.size());
+}
 
-  // Exact check: names grouped by (key length, key), each group ascending.
+// How often a byte turns up in catalogue lines: spaces, digits and points
+// fill most columns; capitals, "-" and the perturber codes' "v", "k" and
+// "h" are in every line; other letters mostly only in names.
+int commonness(unsigned char c) {
+  if (c == ' ' || c == '.' || (c >= '0' && c <= '9')) return 3;
+  if ((c >= 'A' && c <= 'Z') || c == '-' || c == 'v' || c == 'k' ||
+      c == 'h') {
+    return 2;
+  }
+  return 1;
+}
+
+// The two rarest bytes of "name" among its first 32, as far apart as the
+// choice allows.
+NameMatcher::Pair rare_pair(const std::string& name) {
+  const std::size_t n = std::min<std::size_t>(name.size(), 32);
+  auto rank = [&](std::size_t i) {
+    return commonness(static_cast<unsigned char>(name[i]));
+  };
+  std::size_t first = 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    if (rank(i) < rank(first)) first = i;
+  }
+  std::size_t second = first;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i == first) continue;
+    const std::size_t gap = i > first ? i - first : first - i;
+    const std::size_t best_gap =
+        second > first ? second - first : first - second;
+    if (second == first || rank(i) < rank(second) ||
+        (rank(i) == rank(second) && gap > best_gap)) {
+      second = i;
+    }
+  }
+  NameMatcher::Pair pair;
+  pair.offset[0] = static_cast<std::uint8_t>(first);
+  pair.offset[1] = static_cast<std::uint8_t>(second);
+  pair.byte[0] = static_cast<std::uint8_t>(name[first]);
+  pair.byte[1] = static_cast<std::uint8_t>(name[second]);
+  return pair;
+}
+
+// Spreads the names over the buckets. A bucket allows, at each byte, every
+// value that any of its names has there, so its names should look alike.
+// Names of one length class (1 to fp - 1 bytes, or fp and longer) never
+// share a bucket, since a short name allows anything past its end; within a
+// class, names sorted by their first bytes are cut into runs, each class
+// getting buckets in proportion to its size.
+void fill_buckets(NameMatcher* m) {
+  const std::size_t fp = static_cast<std::size_t>(m->fingerprint);
+  auto length_class = [&](std::uint32_t i) {
+    return std::min(m->names[i].size(), fp);
+  };
+  std::vector<std::uint32_t> order;
+  for (std::uint32_t i = 0; i < m->names.size(); ++i) {
+    if (!m->names[i].empty()) order.push_back(i);
+  }
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    if (length_class(a) != length_class(b)) {
+      return length_class(a) < length_class(b);
+    }
+    return m->names[a].compare(0, fp, m->names[b], 0, fp) < 0;
+  });
+
+  std::vector<std::size_t> size(fp + 1, 0);
+  std::vector<std::size_t> buckets(fp + 1, 0);
+  int used = 0;
+  for (const std::uint32_t i : order) ++size[length_class(i)];
+  for (std::size_t c = 1; c <= fp; ++c) {
+      if (size[c] > 0 && used < kBuckets) {
+      buckets[c] = 1;
+      ++used;
+    }
+  }
+  for (; used < kBuckets; ++used) {
+    std::size_t best = 0;  // the class with the most names per bucket
+    for (std::size_t c = 1; c <= fp; ++c) {
+      if (buckets[c] > 0 &&
+          (best == 0 || size[c] * buckets[best] > size[best] * buckets[c])) {
+        best = c;
+      }
+    }
+    if (best == 0) break;
+    ++buckets[best];
+  }
+
+  std::size_t rank = 0;
+  int first = 0;
+  for (std::size_t c = 1; c <= fp; ++c) {
+    // With more than eight classes' worth of short names, the last bucket
+    // takes the rest.
+    const std::size_t count = std::max<std::size_t>(buckets[c], 1);
+    for (std::size_t k = 0; k < size[c]; ++k, ++rank) {
+      const std::string& name = m->names[order[rank]];
+      const int index =
+          std::min<int>(kBuckets - 1,
+                        first + static_cast<int>(k * count / size[c]));
+      const auto bucket = static_cast<std::uint8_t>(1u << index);
+      for (std::size_t i = 0; i < fp; ++i) {
+        if (i < name.size()) {
+          const auto byte = static_cast<unsigned char>(name[i]);
+          m->low_nibble[i][byte & 0x0f] |= bucket;
+          m->high_nibble[i][byte >> 4] |= bucket;
+          m->byte_buckets[i][byte] |= bucket;
+        } else {
+          for (auto& bits : m->low_nibble[i]) bits |= bucket;
+          for (auto& bits : m->high_nibble[i]) bits |= bucket;
+          for (auto& bits : m->byte_buckets[i]) bits |= bucket;
+          m->wildcard[i] |= bucket;
+        }
+      }
+    }
+    first = std::min(kBuckets - 1, first + static_cast<int>(buckets[c]));
+  }
+}
+
+// Groups the names by (key length, key) for the exact check, each group in
+// list order, and marks their first bytes in the sieve.
+void fill_tables(NameMatcher* m) {
   struct Keyed {
     std::uint32_t key_len;
     std::uint64_t key;
     std::uint32_t index;
   };
   std::vector<Keyed> keyed;
-  keyed.reserve(m.names.size());
-  for (std::uint32_t i = 0; i < m.names.size(); ++i) {
-    const std::string& name = m.names[i];
+  keyed.reserve(m->names.size());
+  m->sieve.assign((std::size_t{1} << NameMatcher::kSieveBits) / 64, 0);
+  for (std::uint32_t i = 0; i < m->names.size(); ++i) {
+    const std::string& name = m->names[i];
     if (name.empty()) continue;
     const std::size_t len = std::min(name.size(), kMaxKeyBytes);
     keyed.push_back({static_cast<std::uint32_t>(len),
                      prefix_key(name.data(), len), i});
+    const auto sieve_len =
+        static_cast<std::uint32_t>(std::min(name.size(), kSieveKeyBytes));
+    const std::size_t bit =
+        sieve_bit(prefix_key(name.data(), sieve_len), sieve_len);
+    m->sieve[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    m->sieve_lengths.push_back(sieve_len);
   }
+  std::sort(m->sieve_lengths.begin(), m->sieve_lengths.end());
+  m->sieve_lengths.erase(
+      std::unique(m->sieve_lengths.begin(), m->sieve_lengths.end()),
+      m->sieve_lengths.end());
+
   std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
     if (a.key_len != b.key_len) return a.key_len < b.key_len;
     if (a.key != b.key) return a.key < b.key;
@@ -140,70 +371,74 @@ NameMatcher build_name_matcher(std::vector<std::string> names) {
   });
   std::size_t size = 16;
   while (size < keyed.size() * 2) size *= 2;
-  m.slots.assign(size, NameMatcher::Slot());
+  m->slots.assign(size, NameMatcher::Slot());
   for (std::size_t i = 0; i < keyed.size();) {
     std::size_t j = i;
     while (j < keyed.size() && keyed[j].key_len == keyed[i].key_len &&
            keyed[j].key == keyed[i].key) {
-      m.grouped.push_back(keyed[j].index);
+      m->grouped.push_back(keyed[j].index);
       ++j;
     }
-    std::size_t s = slot_hash(keyed[i].key, keyed[i].key_len) & (size - 1);
-    while (m.slots[s].count != 0) s = (s + 1) & (size - 1);
-    m.slots[s] = {keyed[i].key, static_cast<std::uint32_t>(i),
-                  static_cast<std::uint32_t>(j - i), keyed[i].key_len};
-    if (m.key_lengths.empty() || m.key_lengths.back() != keyed[i].key_len) {
-      m.key_lengths.push_back(keyed[i].key_len);
+    const std::uint64_t h = mix(keyed[i].key, keyed[i].key_len);
+    std::size_t s = static_cast<std::size_t>(h ^ (h >> 29)) & (size - 1);
+    while (m->slots[s].count != 0) s = (s + 1) & (size - 1);
+    m->slots[s] = {keyed[i].key, static_cast<std::uint32_t>(i),
+                   static_cast<std::uint32_t>(j - i), keyed[i].key_len};
+    if (m->key_lengths.empty() || m->key_lengths.back() != keyed[i].key_len) {
+      m->key_lengths.push_back(keyed[i].key_len);
     }
     i = j;
   }
+}
 
+}  // namespace
+
+NameMatcher build_name_matcher(std::vector<std::string> names) {
+  NameMatcher m;
+  m.names = std::move(names);
+  std::size_t longest = 1;
+  for (const std::string& name : m.names) {
+    longest = std::max(longest, name.size());
+  }
+  m.fingerprint = static_cast<int>(
+      std::min<std::size_t>(longest, NameMatcher::kMaxFingerprint));
+  fill_buckets(&m);
+  fill_tables(&m);
+  if (m.names.size() <= NameMatcher::kMaxPairs) {
+    for (const std::string& name : m.names) {
+      if (name.empty()) continue;
+      m.pairs.push_back(rare_pair(name));
+      m.pair_reach = std::max<std::size_t>(
+          {m.pair_reach, m.pairs.back().offset[0], m.pairs.back().offset[1]});
+    }
+  }
 #if defined(ORBITPICK_HAVE_AVX2)
   m.use_simd = __builtin_cpu_supports("avx2");
 #endif
   return m;
 }
 
-const char* next_candidate(const NameMatcher& m, const char* p,
-                           const char* end) {
-  if (m.grouped.empty()) return end;
-#if defined(ORBITPICK_HAVE_AVX2)
-  if (m.use_simd) {
-    switch (m.fingerprint) {
-      case 1: return next_candidate_avx2<1>(m, p, end);
-      case 2: return next_candidate_avx2<2>(m, p, end);
-      default: return next_candidate_avx2<3>(m, p, end);
-    }
+std::int64_t find_names(const NameMatcher& m, std::string_view text,
+                        std::vector<NameMatch>* matches) {
+  if (m.grouped.empty()) {
+    return count_newlines(text.data(), text.data() + text.size());
   }
-#endif
   switch (m.fingerprint) {
-    case 1: return next_candidate_plain<1>(m, p, end);
-    case 2: return next_candidate_plain<2>(m, p, end);
-    default: return next_candidate_plain<3>(m, p, end);
+    case 1: return find_names_with<1>(m, text, matches);
+    case 2: return find_names_with<2>(m, text, matches);
+    case 3: return find_names_with<3>(m, text, matches);
+    case 4: return find_names_with<4>(m, text, matches);
+    case 5: return find_names_with<5>(m, text, matches);
+    default: return find_names_with<6>(m, text, matches);
   }
 }
 
 void names_in_line(const NameMatcher& m, std::string_view line,
-                   const char* from, std::vector<std::uint32_t>* hits) {
+                   std::vector<std::uint32_t>* hits) {
+  std::vector<NameMatch> matches;
+  find_names(m, line, &matches);
   const std::size_t before = hits->size();
-  const char* end = line.data() + line.size();
-  for (const char* p = next_candidate(m, from, end); p < end;
-       p = next_candidate(m, p + 1, end)) {
-    const std::size_t avail = static_cast<std::size_t>(end - p);
-    for (const std::uint32_t key_len : m.key_lengths) {
-      if (key_len > avail) break;
-      const NameMatcher::Slot* slot = find_slot(m, prefix_key(p, key_len), key_len);
-      if (slot == nullptr) continue;
-      for (std::uint32_t g = slot->first; g < slot->first + slot->count; ++g) {
-        const std::string& name = m.names[m.grouped[g]];
-        if (name.size() <= avail &&
-            std::memcmp(p + key_len, name.data() + key_len,
-                        name.size() - key_len) == 0) {
-          hits->push_back(m.grouped[g]);
-        }
-      }
-    }
-  }
+  for (const NameMatch& match : matches) hits->push_back(match.name);
   std::sort(hits->begin() + static_cast<std::ptrdiff_t>(before), hits->end());
   hits->erase(std::unique(hits->begin() + static_cast<std::ptrdiff_t>(before),
                           hits->end()),

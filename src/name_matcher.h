@@ -1,11 +1,13 @@
 // Finding every name of the target list in the catalogue, in one pass.
 //
-// A filter looks at the first one to three bytes of every position at once,
-// 32 positions per step where the processor allows, and lets through only
-// positions where some name could start; each of those is then checked
-// exactly against the names that share its first bytes. The catalogue is
-// mostly digits, spaces and points, and names are mostly letters, so the
-// filter lets very few positions through.
+// A filter looks at the first six bytes from every position, 32 positions
+// per step where the processor allows, and lets through only positions where
+// some name could start. A small bit table of the names' first four bytes
+// then drops most of what is left, and the rest is checked exactly against
+// the names that share its first bytes. The catalogue is mostly digits,
+// spaces and points, and names are mostly letters, so few positions get far.
+// Six bytes, not three, because of provisional designations: "2006 AL" and
+// the years in every line's arc ("1986-2006 0.69") differ only in byte 5.
 
 #ifndef ORBITPICK_NAME_MATCHER_H_
 #define ORBITPICK_NAME_MATCHER_H_
@@ -18,6 +20,9 @@
 namespace orbitpick {
 
 struct NameMatcher {
+  static constexpr int kMaxFingerprint = 6;
+  static constexpr int kSieveBits = 18;
+
   // One slot of the exact check: the names whose first key_len bytes (all of
   // the name, or its first 8) are "key".
   struct Slot {
@@ -28,32 +33,56 @@ struct NameMatcher {
   };
 
   std::vector<std::string> names;  // in target-list order
-  int fingerprint = 0;             // bytes the filter looks at, 1 to 3
-  // Filter tables: for byte i of a name, the buckets of names whose byte i
-  // has this low (resp. high) nibble, and, for the plain loop, this value.
-  std::uint8_t low_nibble[3][16] = {};
-  std::uint8_t high_nibble[3][16] = {};
-  std::uint8_t byte_buckets[3][256] = {};
-  std::vector<Slot> slots;  // open addressing, a power of two in size
-  std::vector<std::uint32_t> grouped;
+  int fingerprint = 0;  // bytes the filter looks at: 1 to kMaxFingerprint
+  // Filter tables. Names are spread over eight buckets, one bit each. For
+  // byte i from a position: the buckets whose names allow this low (resp.
+  // high) nibble, or, for the plain loop, this byte value there. A name
+  // shorter than i + 1 allows anything at i ("wildcard").
+  std::uint8_t low_nibble[kMaxFingerprint][16] = {};
+  std::uint8_t high_nibble[kMaxFingerprint][16] = {};
+  std::uint8_t byte_buckets[kMaxFingerprint][256] = {};
+  std::uint8_t wildcard[kMaxFingerprint] = {};
+  // Sieve: one bit per hash of a name's first min(length, 4) bytes.
+  std::vector<std::uint64_t> sieve;
+  std::vector<std::uint32_t> sieve_lengths;  // present, ascending
+  // Exact check: open addressing, a power of two in size.
+  std::vector<Slot> slots;
+  std::vector<std::uint32_t> grouped;      // name indices, by slot
   std::vector<std::uint32_t> key_lengths;  // present, ascending
+  // For a few names the vector filter looks instead at two bytes of each
+  // name, its rarest in catalogue text, at their offsets in the name.
+  static constexpr int kMaxPairs = 4;
+  struct Pair {
+    std::uint8_t offset[2];
+    std::uint8_t byte[2];
+  };
+  std::vector<Pair> pairs;  // empty: use the six-byte filter
+  std::size_t pair_reach = 0;  // largest pair offset
   bool use_simd = false;  // the vector filter runs on this processor
+};
+
+/// One occurrence of a name: its offset in the searched text and its index
+/// in the target list.
+struct NameMatch {
+  std::uint32_t offset;
+  std::uint32_t name;
 };
 
 /// Builds the matcher for "names". REQUIRES: every name is non-empty and
 /// holds no line feed, so that a match never spans two lines.
 NameMatcher build_name_matcher(std::vector<std::string> names);
 
-/// First position in [p, end) where a name may start whole inside
-/// [p, end), or "end" when there is none. Never misses a real start.
-const char* next_candidate(const NameMatcher& m, const char* p,
-                           const char* end);
+/// Appends to "matches" every occurrence of every name in "text", ordered by
+/// offset (names at one offset in any order); overlapping and nested
+/// occurrences all count. Returns the number of line feeds in "text", which
+/// the same pass counts. REQUIRES: text.size() < 2^32.
+std::int64_t find_names(const NameMatcher& m, std::string_view text,
+                        std::vector<NameMatch>* matches);
 
-/// Appends to "hits" the index of every name that occurs in "line" at or
-/// after "from", each index once, ascending: the order of the target list.
-/// REQUIRES: "from" lies in "line" and no name starts in "line" before it.
+/// Appends to "hits" the index of every name that occurs in "line", each
+/// once, ascending: the order of the target list.
 void names_in_line(const NameMatcher& m, std::string_view line,
-                   const char* from, std::vector<std::uint32_t>* hits);
+                   std::vector<std::uint32_t>* hits);
 
 }  // namespace orbitpick
 

@@ -27,7 +27,7 @@ std::vector<std::uint32_t> naive_hits(const std::vector<std::string>& names,
 std::vector<std::uint32_t> fast_hits(const NameMatcher& m,
                                      std::string_view line) {
   std::vector<std::uint32_t> hits;
-  names_in_line(m, line, line.data(), &hits);
+  names_in_line(m, line, &hits);
   return hits;
 }
 
