@@ -4,9 +4,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
+
+#include "gzip_reader.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -40,6 +44,30 @@ class FileReader : public Reader {
   bool owned_;
 };
 
+// Hands out bytes already taken from "source" before the rest of it. Standard
+// input and FIFOs cannot seek back, so the bytes looked at to recognize the
+// format are kept here instead of being read again.
+class PrefixReader : public Reader {
+ public:
+  PrefixReader(std::string prefix, std::unique_ptr<Reader> source)
+      : prefix_(std::move(prefix)), source_(std::move(source)) {}
+
+  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override {
+    const std::size_t n = std::min(size, prefix_.size() - used_);
+    std::memcpy(buf, prefix_.data() + used_, n);
+    used_ += n;
+    if (n == size) return static_cast<std::ptrdiff_t>(n);
+    const std::ptrdiff_t got = source_->read(buf + n, size - n, err);
+    if (got < 0) return -1;
+    return static_cast<std::ptrdiff_t>(n) + got;
+  }
+
+ private:
+  std::string prefix_;
+  std::size_t used_ = 0;
+  std::unique_ptr<Reader> source_;
+};
+
 }  // namespace
 
 std::unique_ptr<Reader> open_input_file(const std::string& path,
@@ -63,13 +91,33 @@ std::unique_ptr<Reader> open_input_file(const std::string& path,
 
 std::unique_ptr<Reader> open_catalogue(const std::string& path,
                                        std::string* err) {
+  std::unique_ptr<Reader> source;
   if (path == "-") {
 #if defined(_WIN32)
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
-    return std::make_unique<FileReader>(stdin, false);
+    source = std::make_unique<FileReader>(stdin, false);
+  } else {
+    source = open_input_file(path, err);
+    if (source == nullptr) return nullptr;
   }
-  return open_input_file(path, err);
+  // The name says nothing reliable (MPCORB.DAT.gz is often saved without
+  // its suffix, and standard input has none): the gzip magic number does.
+  char magic[2];
+  std::size_t have = 0;
+  while (have < sizeof magic) {
+    const std::ptrdiff_t got =
+        source->read(magic + have, sizeof magic - have, err);
+    if (got < 0) return nullptr;
+    if (got == 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
+                                              std::move(source));
+  if (have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b') {
+    return make_gzip_reader(std::move(whole));
+  }
+  return whole;
 }
 
 }  // namespace orbitpick

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Cross-builds orbitpick.exe with MinGW-w64 and runs it under Wine on the
+# sample files: CR LF output identical to the golden INI, the same report as
+# the Linux build, an existing output replaced, a compressed catalogue read,
+# a truncated one refused with the old output kept.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+for pkg in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+fi
+
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DBUILD_TESTING=OFF --no-warn-unused-cli >/dev/null
+cmake --build build-win -j2
+exe="$PWD/build-win/orbitpick.exe"
+
+# The Linux report to compare with.
+linux="$PWD/build/orbitpick"
+if [ ! -x "$linux" ]; then
+  cmake -S . -B build-gzip >/dev/null
+  cmake --build build-gzip -j2 --target orbitpick
+  linux="$PWD/build-gzip/orbitpick"
+fi
+
+tmp=$(mktemp -d /tmp/orbitpick-windows.XXXXXX)
+export WINEPREFIX="$tmp/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+cleanup() {
+  "$wineserver_bin" -k >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+wine_bin=""
+for candidate in "$(command -v wine64 || true)" /usr/lib/wine/wine64 \
+                 "$(command -v wine || true)"; do
+  if [ -n "$candidate" ] && [ -x "$candidate" ]; then
+    wine_bin=$candidate
+    break
+  fi
+done
+fail() { echo "windows-check: $*" >&2; exit 1; }
+
+# A first run creates the prefix, which takes a while; only a Wine that
+# cannot run at all is a reason to skip the rest.
+if [ -z "$wine_bin" ]; then
+  echo "windows-check: no wine binary found; skipping the run under Wine"
+  exit 0
+fi
+timeout 600 "$wine_bin" wineboot --init >"$tmp/wineboot.log" 2>&1 || true
+if ! timeout 300 "$wine_bin" "$exe" --version >"$tmp/probe.out" 2>"$tmp/probe.err" ||
+   ! grep -q '^orbitpick ' "$tmp/probe.out"; then
+  echo "windows-check: Wine cannot run orbitpick.exe here; skipping:"
+  cat "$tmp/probe.out" "$tmp/probe.err" "$tmp/wineboot.log"
+  exit 0
+fi
+
+work="$tmp/work"
+mkdir "$work"
+cp examples/observing_list.csv "$work/list.csv"
+cp examples/MPCORB.DAT "$work/MPCORB.DAT"
+gzip -9 -c examples/MPCORB.DAT >"$work/catalogue"
+sed 's/$/\r/' examples/ssystem_minor.ini >"$tmp/expected.ini"
+printf '[1ceres]\nname = the old file\n' >"$work/out.ini"
+cp "$work/out.ini" "$tmp/old.ini"
+
+run_wine() {  # stdin file, arguments...
+  local in=$1
+  shift
+  (cd "$work" && timeout 300 "$wine_bin" "$exe" "$@" <"$in" \
+     >"$tmp/win.out" 2>"$tmp/win.err")
+}
+# The report minus carriage returns and the credit line.
+report() { tr -d '\r' <"$1" | sed '$d'; }
+expect_entries() {
+  local got
+  got=$(cd "$work" && LC_ALL=C ls -A | tr '\n' ' ')
+  [ "$got" = "$1" ] || fail "files left in the directory: '$got', expected '$1'"
+}
+
+(cd "$work" && "$linux" list.csv MPCORB.DAT "$tmp/linux.ini" >"$tmp/linux.out")
+
+# Over an existing file: the temporary file must be renamed over it.
+run_wine /dev/null list.csv MPCORB.DAT out.ini ||
+  fail "orbitpick.exe exited with status $?: $(cat "$tmp/win.err")"
+[ ! -s "$tmp/win.err" ] || fail "unexpected stderr: $(cat "$tmp/win.err")"
+cmp "$tmp/expected.ini" "$work/out.ini" ||
+  fail "out.ini differs from examples/ssystem_minor.ini in CR LF"
+diff <(report "$tmp/linux.out") <(report "$tmp/win.out") ||
+  fail "the report differs from the Linux build's"
+grep -q $'^ Finished!\r$' "$tmp/win.out" || fail "report lines do not end in CR LF"
+expect_entries "MPCORB.DAT catalogue list.csv out.ini "
+
+# A gzip catalogue, recognized by its content, from a file and from stdin.
+rm "$work/out.ini"
+run_wine /dev/null list.csv catalogue out.ini ||
+  fail "gzip catalogue: exit status $?: $(cat "$tmp/win.err")"
+cmp "$tmp/expected.ini" "$work/out.ini" || fail "gzip catalogue: INI differs"
+diff <(report "$tmp/linux.out") <(report "$tmp/win.out") ||
+  fail "gzip catalogue: the report differs"
+run_wine "$work/catalogue" list.csv - piped.ini ||
+  fail "gzip on stdin: exit status $?: $(cat "$tmp/win.err")"
+cmp "$tmp/expected.ini" "$work/piped.ini" || fail "gzip on stdin: INI differs"
+rm "$work/piped.ini"
+
+# A truncated catalogue fails and leaves the old file, and nothing else.
+cp "$tmp/old.ini" "$work/out.ini"
+size=$(stat -c %s "$work/catalogue")
+head -c $((size / 2)) "$work/catalogue" >"$work/cut.dat"
+status=0
+run_wine /dev/null list.csv cut.dat out.ini || status=$?
+[ "$status" = 1 ] || fail "truncated catalogue: exit status $status, expected 1"
+grep -q '^orbitpick: cut.dat: ' "$tmp/win.err" ||
+  fail "truncated catalogue: stderr: $(cat "$tmp/win.err")"
+cmp "$tmp/old.ini" "$work/out.ini" || fail "truncated catalogue: out.ini changed"
+expect_entries "MPCORB.DAT catalogue cut.dat list.csv out.ini "
+
+echo "windows-check: orbitpick.exe under $("$wine_bin" --version 2>/dev/null || echo Wine): OK"

@@ -1,0 +1,500 @@
+// The compressed catalogue: the gzip reader on its own, the recognition of
+// gzip by content, and the program run on plain, compressed, multi-member,
+// truncated and corrupt catalogues.
+
+#include "gzip_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "catalogue.h"
+#include "input_file.h"
+#include "line_reader.h"
+#include "name_matcher.h"
+#include "test_util.h"
+
+namespace orbitpick {
+namespace {
+
+using test::catalogue_header;
+using test::catalogue_line;
+using test::list_dir;
+using test::read_file;
+using test::run_orbitpick;
+using test::StringReader;
+using test::TempDir;
+using test::write_file;
+
+constexpr char kTruncated[] = "unexpected end of compressed data";
+constexpr char kTrailing[] = "trailing garbage after compressed data";
+
+// One gzip member holding "data".
+std::string gzip(const std::string& data, int level = Z_DEFAULT_COMPRESSION) {
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8,
+                   Z_DEFAULT_STRATEGY) != Z_OK) {
+    ADD_FAILURE() << "deflateInit2";
+    return "";
+  }
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(Z_STREAM_END, deflate(&z, Z_FINISH));
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A catalogue of "count" orbits, with names that do not repeat, so that it
+// compresses to more than a few input buffers' worth at small sizes.
+std::string big_catalogue(int count) {
+  std::string text = catalogue_header();
+  for (int i = 1; i <= count; ++i) {
+    text += catalogue_line(i, i % 100 == 0 ? "Ceres" : "N" + std::to_string(i * 7919));
+    text += '\n';
+  }
+  return text;
+}
+
+struct ReadAll {
+  bool ok = false;
+  std::string data;
+  std::string err;
+};
+
+// Everything "reader" hands out, "step" bytes at most per call.
+ReadAll read_all(Reader* reader, std::size_t step = 64 * 1024) {
+  ReadAll result;
+  std::vector<char> buf(step);
+  for (;;) {
+    const std::ptrdiff_t got = reader->read(buf.data(), buf.size(), &result.err);
+    if (got < 0) return result;
+    if (got == 0) break;
+    EXPECT_LE(static_cast<std::size_t>(got), step);
+    result.data.append(buf.data(), static_cast<std::size_t>(got));
+  }
+  result.ok = true;
+  return result;
+}
+
+// Decompresses "compressed" handed out "in_step" bytes at a time, through an
+// input buffer of "input_bytes", into reads of "out_step" bytes.
+ReadAll gunzip(const std::string& compressed, std::size_t in_step = 1 << 20,
+               std::size_t input_bytes = kGzipInputBytes,
+               std::size_t out_step = 64 * 1024) {
+  std::unique_ptr<Reader> reader = make_gzip_reader(
+      std::make_unique<StringReader>(compressed, in_step), input_bytes);
+  return read_all(reader.get(), out_step);
+}
+
+// A source that hands out "data" and then fails.
+class FailingReader : public Reader {
+ public:
+  explicit FailingReader(std::string data) : data_(std::move(data)) {}
+  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override {
+    if (data_.empty()) {
+      *err = "Input/output error";
+      return -1;
+    }
+    const std::size_t n = std::min(size, data_.size());
+    std::copy(data_.begin(), data_.begin() + n, buf);
+    data_.erase(0, n);
+    return static_cast<std::ptrdiff_t>(n);
+  }
+
+ private:
+  std::string data_;
+};
+
+TEST(GzipReader, GivesBackTheOriginalBytes) {
+  const std::string plain = big_catalogue(3000);
+  const ReadAll r = gunzip(gzip(plain));
+  ASSERT_TRUE(r.ok) << r.err;
+  EXPECT_EQ(plain, r.data);
+}
+
+TEST(GzipReader, TinyBuffersGiveTheSameBytes) {
+  const std::string plain = big_catalogue(60);
+  const std::string compressed = gzip(plain);
+  for (std::size_t in_step : {1, 5, 4096}) {
+    for (std::size_t input_bytes : {1, 2, 3, 1000}) {
+      for (std::size_t out_step : {1, 7, 203}) {
+        SCOPED_TRACE(std::to_string(in_step) + " " +
+                     std::to_string(input_bytes) + " " +
+                     std::to_string(out_step));
+        const ReadAll r = gunzip(compressed, in_step, input_bytes, out_step);
+        ASSERT_TRUE(r.ok) << r.err;
+        ASSERT_EQ(plain, r.data);
+      }
+    }
+  }
+}
+
+TEST(GzipReader, ThroughLineBufferRunsAreWholeLines) {
+  const std::string plain = big_catalogue(2000) + "last line without end";
+  std::unique_ptr<Reader> reader = make_gzip_reader(
+      std::make_unique<StringReader>(gzip(plain), 777), 1500);
+  LineBuffer lines;
+  init_line_buffer(&lines, reader.get(), 1000);
+  std::string joined;
+  std::string_view run;
+  std::string err;
+  int runs = 0;
+  while (next_lines(&lines, &run, &err)) {
+    joined.append(run.data(), run.size());
+    ++runs;
+    if (joined.size() < plain.size()) {
+      ASSERT_EQ('\n', run.back());
+    }
+  }
+  EXPECT_EQ("", err);
+  EXPECT_EQ(plain, joined);
+  EXPECT_GT(runs, 100);
+}
+
+TEST(GzipReader, ReadsEveryMemberInTurn) {
+  const std::string a = big_catalogue(500);
+  const std::string b = "second member\n" + catalogue_line(4, "Vesta") + "\n";
+  const std::string two = gzip(a) + gzip(b);
+  const ReadAll r = gunzip(two);
+  ASSERT_TRUE(r.ok) << r.err;
+  EXPECT_EQ(a + b, r.data);
+  // An empty member in between, and members that end anywhere in a read:
+  // the next one's magic number may be split between two reads.
+  const std::string three = gzip(a, 1) + gzip("") + gzip(b, 9);
+  for (std::size_t in_step : {1, 3, 1 << 20}) {
+    for (std::size_t input_bytes = 2; input_bytes <= 9; ++input_bytes) {
+      SCOPED_TRACE(std::to_string(in_step) + " " + std::to_string(input_bytes));
+      const ReadAll small = gunzip(three, in_step, input_bytes, 5);
+      ASSERT_TRUE(small.ok) << small.err;
+      EXPECT_EQ(a + b, small.data);
+    }
+  }
+}
+
+TEST(GzipReader, CompressedEmptyFileIsEmpty) {
+  const ReadAll r = gunzip(gzip(""));
+  EXPECT_TRUE(r.ok) << r.err;
+  EXPECT_EQ("", r.data);
+  const ReadAll twice = gunzip(gzip("") + gzip(""), 1, 1, 1);
+  EXPECT_TRUE(twice.ok) << twice.err;
+  EXPECT_EQ("", twice.data);
+}
+
+TEST(GzipReader, EveryCutShortOfTheEndIsTruncation) {
+  const std::string compressed = gzip(big_catalogue(20));
+  for (std::size_t cut = 0; cut < compressed.size(); ++cut) {
+    const ReadAll r = gunzip(compressed.substr(0, cut), 1 << 20, 64, 100);
+    ASSERT_FALSE(r.ok) << "cut at " << cut;
+    ASSERT_EQ(kTruncated, r.err) << "cut at " << cut;
+  }
+  // A second member that stops after its magic number, or inside its data.
+  const std::string second = gzip("more\n");
+  EXPECT_EQ(kTruncated, gunzip(compressed + second.substr(0, 2)).err);
+  EXPECT_EQ(kTruncated, gunzip(compressed + second.substr(0, 12)).err);
+}
+
+TEST(GzipReader, CorruptDataFailsWithZlibsMessage) {
+  const std::string plain = big_catalogue(200);
+  const std::string good = gzip(plain);
+  ASSERT_GT(good.size(), 100u);
+
+  std::string bad_crc = good;
+  bad_crc[good.size() - 8] ^= 0x01;  // the trailer: CRC-32, then length
+  EXPECT_EQ("incorrect data check", gunzip(bad_crc).err);
+
+  std::string bad_length = good;
+  bad_length[good.size() - 2] ^= 0x40;
+  EXPECT_EQ("incorrect length check", gunzip(bad_length).err);
+
+  std::string bad_method = good;
+  bad_method[2] = 7;  // only 8, deflate, exists
+  EXPECT_EQ("unknown compression method", gunzip(bad_method).err);
+
+  // Flipped bytes in the deflate data: whether the decoder stumbles or the
+  // CRC catches it, the read must fail.
+  for (std::size_t at = 20; at + 12 < good.size(); at += good.size() / 16) {
+    std::string flipped = good;
+    for (std::size_t i = at; i < at + 4; ++i) flipped[i] ^= 0x5a;
+    const ReadAll r = gunzip(flipped);
+    EXPECT_FALSE(r.ok) << "flipped at " << at;
+    EXPECT_NE("", r.err) << "flipped at " << at;
+  }
+}
+
+TEST(GzipReader, AnythingButAMemberAfterAMemberIsRefused) {
+  const std::string good = gzip("(1) Ceres\n");
+  for (const std::string& tail :
+       {std::string("junk"), std::string(2, '\0'), std::string(512, '\0'),
+        std::string("\x1f"), std::string("\x1f\x8c"), std::string("\n")}) {
+    for (std::size_t in_step : {1, 1 << 20}) {
+      const ReadAll r = gunzip(good + tail, in_step, 4);
+      EXPECT_FALSE(r.ok) << tail.size();
+      EXPECT_EQ(kTrailing, r.err) << tail.size();
+    }
+  }
+}
+
+TEST(GzipReader, SourceFailureIsPassedOnAndStays) {
+  const std::string compressed = gzip(big_catalogue(100));
+  std::unique_ptr<Reader> reader = make_gzip_reader(
+      std::make_unique<FailingReader>(compressed.substr(0, 500)), 100);
+  const ReadAll r = read_all(reader.get(), 4096);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ("Input/output error", r.err);
+  char byte;
+  std::string again;
+  EXPECT_EQ(-1, reader->read(&byte, 1, &again));
+  EXPECT_EQ("Input/output error", again);
+}
+
+// open_catalogue looks at the bytes, not the name.
+TEST(OpenCatalogue, RecognizesGzipByContent) {
+  TempDir dir;
+  const std::string plain = big_catalogue(300);
+  write_file(dir.path("plain.dat"), plain);
+  write_file(dir.path("packed.dat"), gzip(plain));
+  write_file(dir.path("packed.txt.gz"), gzip(plain.substr(0, 1000)) +
+                                            gzip(plain.substr(1000)));
+  for (const char* name : {"plain.dat", "packed.dat", "packed.txt.gz"}) {
+    SCOPED_TRACE(name);
+    std::string err;
+    std::unique_ptr<Reader> reader = open_catalogue(dir.path(name), &err);
+    ASSERT_NE(nullptr, reader) << err;
+    const ReadAll r = read_all(reader.get(), 3);
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(plain, r.data);
+  }
+}
+
+TEST(OpenCatalogue, ShortOrNearlyGzipFilesArePlain) {
+  TempDir dir;
+  for (const std::string& content :
+       {std::string(), std::string("\x1f"), std::string("\x8b"),
+        std::string("\x1f\x8c rest"), std::string("\x8b\x1f rest"),
+        std::string("x\x1f\x8b")}) {
+    SCOPED_TRACE(content.size());
+    write_file(dir.path("c.dat"), content);
+    std::string err;
+    std::unique_ptr<Reader> reader = open_catalogue(dir.path("c.dat"), &err);
+    ASSERT_NE(nullptr, reader) << err;
+    for (std::size_t step : {1, 2, 4096}) {
+      if (step > 1) reader = open_catalogue(dir.path("c.dat"), &err);
+      const ReadAll r = read_all(reader.get(), step);
+      EXPECT_TRUE(r.ok) << r.err;
+      EXPECT_EQ(content, r.data);
+    }
+  }
+}
+
+TEST(OpenCatalogue, GzipMagicAloneIsTruncated) {
+  TempDir dir;
+  write_file(dir.path("c.dat"), "\x1f\x8b");
+  std::string err;
+  std::unique_ptr<Reader> reader = open_catalogue(dir.path("c.dat"), &err);
+  ASSERT_NE(nullptr, reader) << err;
+  const ReadAll r = read_all(reader.get());
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(kTruncated, r.err);
+}
+
+struct ScanResult {
+  bool ok = false;
+  std::int64_t lines = 0;
+  std::string out;
+  std::string err;
+};
+
+ScanResult scan(Reader* reader, std::size_t buffer_bytes) {
+  const NameMatcher matcher =
+      build_name_matcher({"Ceres", "N7919", "N15838", "Vesta"});
+  ScanOptions options;
+  options.path = "MPCORB.DAT";
+  options.buffer_bytes = buffer_bytes;
+  ScanResult result;
+  options.write = [&](std::string_view block, std::string*) {
+    result.out.append(block.data(), block.size());
+    return true;
+  };
+  result.ok = scan_catalogue(reader, matcher, options, &result.lines,
+                             &result.err);
+  return result;
+}
+
+TEST(ScanCatalogue, SameSectionsFromPlainAndCompressed) {
+  const std::string plain = big_catalogue(2500);
+  StringReader plain_reader(plain);
+  const ScanResult expected = scan(&plain_reader, kDefaultBufferBytes);
+  ASSERT_TRUE(expected.ok) << expected.err;
+  EXPECT_EQ(2500, expected.lines);
+  EXPECT_NE(std::string::npos, expected.out.find("[2n15838]"));
+  EXPECT_LT(25, std::count(expected.out.begin(), expected.out.end(), '['));
+
+  const std::size_t half = plain.size() / 2;
+  for (const std::string& compressed :
+       {gzip(plain), gzip(plain.substr(0, half)) + gzip(plain.substr(half))}) {
+    for (std::size_t buffer_bytes : {std::size_t{300}, kDefaultBufferBytes}) {
+      std::unique_ptr<Reader> reader = make_gzip_reader(
+          std::make_unique<StringReader>(compressed, 4093), 1024);
+      const ScanResult r = scan(reader.get(), buffer_bytes);
+      ASSERT_TRUE(r.ok) << r.err;
+      EXPECT_EQ(expected.lines, r.lines);
+      EXPECT_EQ(expected.out, r.out);
+    }
+  }
+}
+
+TEST(ScanCatalogue, CorruptCompressedCatalogueFailsTheScan) {
+  const std::string compressed = gzip(big_catalogue(2500));
+  std::unique_ptr<Reader> reader = make_gzip_reader(
+      std::make_unique<StringReader>(
+          compressed.substr(0, compressed.size() * 2 / 3)));
+  const ScanResult r = scan(reader.get(), 4096);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(kTruncated, r.err);
+}
+
+// The report without its last (credit) line.
+std::string without_credit(const std::string& out) {
+  const std::size_t end = out.rfind('\n', out.size() - 2);
+  return out.substr(0, end + 1);
+}
+
+class GzipCliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string root = ORBITPICK_SOURCE_DIR;
+    list = read_file(root + "/examples/observing_list.csv");
+    catalogue = read_file(root + "/examples/MPCORB.DAT");
+    golden = read_file(root + "/examples/ssystem_minor.ini");
+    ASSERT_FALSE(catalogue.empty());
+    write_file(dir.path("list.csv"), list);
+    write_file(dir.path("MPCORB.DAT"), catalogue);
+  }
+
+  // Runs over an existing out.ini and checks the run fails on "name" with
+  // a single error line, leaving out.ini and the directory as they were.
+  void expect_failure(const std::string& name, const std::string& compressed,
+                      const std::string& reason) {
+    SCOPED_TRACE(name);
+    write_file(dir.path(name), compressed);
+    const std::string old = "[1ceres]\nold = contents\n";
+    write_file(dir.path("out.ini"), old);
+    const std::vector<std::string> before = list_dir(dir.dir());
+    const test::RunResult r =
+        run_orbitpick({"list.csv", name, "out.ini"}, dir.dir());
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.err.rfind("orbitpick: " + name + ": ", 0)) << r.err;
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n')) << r.err;
+    if (!reason.empty()) {
+      EXPECT_EQ("orbitpick: " + name + ": " + reason + "\n", r.err);
+    }
+    EXPECT_EQ(std::string::npos, r.out.find(" Finished!"));
+    EXPECT_EQ(old, read_file(dir.path("out.ini")));
+    EXPECT_EQ(before, list_dir(dir.dir()));
+  }
+
+  TempDir dir;
+  std::string list;
+  std::string catalogue;
+  std::string golden;
+};
+
+TEST_F(GzipCliTest, CompressedCataloguesGiveTheSameReportAndFile) {
+  const test::RunResult plain =
+      run_orbitpick({"list.csv", "MPCORB.DAT", "plain.ini"}, dir.dir());
+  ASSERT_EQ(0, plain.status) << plain.err;
+  EXPECT_EQ("", plain.err);
+  EXPECT_NE(std::string::npos, plain.out.find(" Finished!\n"));
+  EXPECT_EQ(golden, read_file(dir.path("plain.ini")));
+
+  // No .gz in the names: the content tells.
+  write_file(dir.path("packed"), gzip(catalogue));
+  const std::size_t half = catalogue.size() / 2;
+  write_file(dir.path("two-members.dat"),
+             gzip(catalogue.substr(0, half)) + gzip(catalogue.substr(half)));
+  for (const char* name : {"packed", "two-members.dat"}) {
+    SCOPED_TRACE(name);
+    write_file(dir.path("out.ini"), "old\n");
+    const test::RunResult r =
+        run_orbitpick({"list.csv", name, "out.ini"}, dir.dir());
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(plain.out, r.out);
+    EXPECT_EQ(golden, read_file(dir.path("out.ini")));
+  }
+
+  const test::RunResult piped = run_orbitpick(
+      {"list.csv", "-", "piped.ini"}, dir.dir(), dir.path("packed"));
+  EXPECT_EQ(0, piped.status) << piped.err;
+  EXPECT_EQ("", piped.err);
+  EXPECT_EQ(plain.out, piped.out);
+  EXPECT_EQ(golden, read_file(dir.path("piped.ini")));
+  EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini",
+                                      "packed", "piped.ini", "plain.ini",
+                                      "two-members.dat"}),
+            list_dir(dir.dir()));
+}
+
+TEST_F(GzipCliTest, CompressedEmptyCatalogueIsAnEmptyRun) {
+  write_file(dir.path("empty.gz"), gzip(""));
+  write_file(dir.path("empty.dat"), "");
+  const test::RunResult compressed =
+      run_orbitpick({"list.csv", "empty.gz", "a.ini"}, dir.dir());
+  const test::RunResult plain =
+      run_orbitpick({"list.csv", "empty.dat", "b.ini"}, dir.dir());
+  EXPECT_EQ(0, compressed.status) << compressed.err;
+  EXPECT_EQ(plain.out, compressed.out);
+  EXPECT_EQ("\n begin\n\n\n End of processing: 0 asteroids.\n\n Finished!\n\n",
+            without_credit(compressed.out));
+  EXPECT_EQ("", read_file(dir.path("a.ini")));
+}
+
+TEST_F(GzipCliTest, TruncatedCatalogueFailsAndKeepsTheOutput) {
+  const std::string compressed = gzip(catalogue);
+  expect_failure("cut.dat", compressed.substr(0, compressed.size() / 2),
+                 kTruncated);
+  // Only the last byte of the trailer missing.
+  expect_failure("short.gz", compressed.substr(0, compressed.size() - 1),
+                 kTruncated);
+}
+
+TEST_F(GzipCliTest, CorruptCatalogueFailsAndKeepsTheOutput) {
+  const std::string compressed = gzip(catalogue);
+  std::string flipped = compressed;
+  for (std::size_t i = flipped.size() / 2; i < flipped.size() / 2 + 8; ++i) {
+    flipped[i] ^= 0xa5;
+  }
+  expect_failure("flipped.gz", flipped, "");
+  std::string bad_crc = compressed;
+  bad_crc[bad_crc.size() - 6] ^= 0x10;
+  expect_failure("crc.gz", bad_crc, "incorrect data check");
+  expect_failure("tail.gz", compressed + "\n", kTrailing);
+}
+
+TEST_F(GzipCliTest, CorruptCatalogueOnStandardInput) {
+  const std::string compressed = gzip(catalogue);
+  write_file(dir.path("cut.gz"), compressed.substr(0, compressed.size() - 3));
+  write_file(dir.path("out.ini"), "old\n");
+  const test::RunResult r = run_orbitpick({"list.csv", "-", "out.ini"},
+                                          dir.dir(), dir.path("cut.gz"));
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(std::string("orbitpick: -: ") + kTruncated + "\n", r.err);
+  EXPECT_EQ(std::string::npos, r.out.find(" Finished!"));
+  EXPECT_EQ("old\n", read_file(dir.path("out.ini")));
+  EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "cut.gz", "list.csv",
+                                      "out.ini"}),
+            list_dir(dir.dir()));
+}
+
+}  // namespace
+}  // namespace orbitpick
