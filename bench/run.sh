@@ -1,0 +1,252 @@
+#!/usr/bin/env bash
+# Benchmarks orbitpick on a synthetic, catalogue-sized MPCORB.DAT against the
+# two programs that bound what it has to do: `grep -F -f` (the same substring
+# search, no parsing or output formatting) and `wc -l` (just reading the file).
+#
+#   bench/run.sh [--quick]
+#
+# The Markdown report goes to stdout, progress to stderr.
+#
+#   --quick      100,000-line catalogue instead of 1,450,000 (smoke check)
+#   BENCH_DIR    data directory (default /tmp/orbitpick-bench, or
+#                /tmp/orbitpick-bench-quick with --quick); generated once and
+#                reused while the line count and generator source are unchanged
+#   BUILD_DIR    CMake build directory (default build)
+#   ORBITPICK    benchmark this binary instead of building one
+#   RUNS         timed runs per measurement, after one warm-up (default 5)
+set -euo pipefail
+
+usage() { sed -n '2,17s/^# \{0,1\}//p' "$0"; }
+
+quick=0
+case "${1:-}" in
+    "") ;;
+    --quick) quick=1 ;;
+    -h | --help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+esac
+
+cd "$(dirname "$0")/.."
+# grep -F is much faster in the C locale; run everything the same way.
+export LC_ALL=C
+
+if ((quick)); then
+    lines=100000
+    data=${BENCH_DIR:-/tmp/orbitpick-bench-quick}
+else
+    lines=1450000
+    data=${BENCH_DIR:-/tmp/orbitpick-bench}
+fi
+build=${BUILD_DIR:-build}
+runs=${RUNS:-5}
+[[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "bench: RUNS must be a positive integer" >&2; exit 2; }
+# A command whose warm-up takes longer than this is timed once, not $runs
+# times, so a slow build can't push the whole run far past ten minutes.
+slow_us=30000000
+
+started=$SECONDS
+log() { echo "bench: $*" >&2; }
+die() { echo "bench: FAILED: $*" >&2; exit 1; }
+
+# ---- build ------------------------------------------------------------------
+
+if [[ -n ${ORBITPICK:-} ]]; then
+    orbitpick=$ORBITPICK
+    log "using ORBITPICK=$orbitpick (not building)"
+else
+    log "building orbitpick (Release) in $build"
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >&2
+    # Only the program itself: tests and fuzzers play no part in the timings.
+    cmake --build "$build" -j2 --target orbitpick >&2
+    orbitpick=$build/orbitpick
+fi
+[[ -x $orbitpick ]] || die "no orbitpick executable at $orbitpick"
+
+gen=$build/gen_catalogue
+if ! cmake --build "$build" --target gen_catalogue >/dev/null 2>&1 || [[ ! -x $gen ]]; then
+    mkdir -p "$build"
+    g++ -O2 -std=c++17 bench/gen_catalogue.cc -o "$gen"
+fi
+
+# ---- data -------------------------------------------------------------------
+
+cat_file=$data/MPCORB.DAT
+stamp=$data/.complete
+want_stamp="lines=$lines gen=$(sha256sum bench/gen_catalogue.cc | cut -d' ' -f1)"
+if [[ -f $stamp && $(<"$stamp") == "$want_stamp" ]]; then
+    log "reusing data in $data"
+else
+    log "generating $lines-line catalogue and lists in $data"
+    mkdir -p "$data"
+    rm -f "$stamp" "$data"/MPCORB.DAT "$data"/MPCORB.DAT.gz "$data"/header_only.DAT \
+        "$data"/list_*.csv "$data"/names_*.txt
+    "$gen" "$data" "$lines"
+    log "compressing catalogue (gzip -1)"
+    gzip -1 -k -f "$cat_file"
+    # Header only: timing orbitpick on a 1M-line list then measures list reading alone.
+    head -n 43 "$cat_file" >"$data/header_only.DAT"
+    echo "$want_stamp" >"$stamp"
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/orbitpick-bench-run.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+ini=$work/out.ini
+
+# ---- measuring --------------------------------------------------------------
+
+# measure LABEL STDOUT OK_STATUSES CMD...
+# One warm-up, then $runs timed runs of CMD as a whole process, stdout to
+# STDOUT. Sets $median (microseconds) and $used_runs. Any exit status not in
+# OK_STATUSES (space-separated) fails the benchmark.
+measure() {
+    local label=$1 out=$2 ok=$3
+    shift 3
+    local i n=$((runs + 1)) rc t0 t1 times=()
+    for ((i = 0; i < n; i++)); do
+        # A run that exits 0 without writing must not pass on a stale INI.
+        rm -f "$ini"
+        rc=0
+        t0=${EPOCHREALTIME/[.,]/}
+        "$@" >"$out" 2>"$work/stderr" || rc=$?
+        t1=${EPOCHREALTIME/[.,]/}
+        if [[ " $ok " != *" $rc "* ]]; then
+            sed 's/^/  | /' "$work/stderr" >&2
+            die "$label: exit status $rc from: $*"
+        fi
+        if ((i == 0)); then
+            if ((t1 - t0 > slow_us)); then n=2; fi
+        else
+            times+=($((t1 - t0)))
+        fi
+    done
+    used_runs=${#times[@]}
+    median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((used_runs + 1) / 2))p")
+}
+
+# peak_rss CMD...: runs CMD once under /usr/bin/time -v; sets $rss (MiB or n/a).
+peak_rss() {
+    rss=n/a
+    [[ -x /usr/bin/time ]] || return 0
+    local rc=0
+    /usr/bin/time -v -o "$work/time.log" "$@" >/dev/null 2>"$work/stderr" || rc=$?
+    if ((rc != 0)); then
+        sed 's/^/  | /' "$work/stderr" >&2
+        die "exit status $rc under /usr/bin/time from: $*"
+    fi
+    rss=$(awk -F': *' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$work/time.log")
+}
+
+sections() {
+    [[ -f $ini ]] || die "orbitpick exited 0 but wrote no $ini"
+    grep -c '^\[' "$ini" || true
+}
+
+secs() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1e6 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+# Marks a time that rests on a single run because the warm-up was slow.
+mark() { if ((used_runs < runs)); then printf '*'; fi; }
+
+commit() {
+    if git rev-parse -q --verify HEAD >/dev/null 2>&1; then
+        git rev-parse --short HEAD | tr -d '\n'
+        git diff --quiet HEAD -- 2>/dev/null || printf ' (with local changes)'
+    else
+        printf 'none yet'
+    fi
+}
+
+failed=0
+any_single=0
+
+# ---- report -----------------------------------------------------------------
+
+cat_bytes=$(stat -c %s "$cat_file")
+gz_bytes=$(stat -c %s "$cat_file.gz")
+echo "# orbitpick benchmark"
+echo
+echo "- date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "- commit: $(commit)"
+echo "- machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) CPUs"
+echo "- orbitpick: $orbitpick"
+echo "- catalogue: $lines orbits, $cat_bytes bytes ($gz_bytes gzip -1), in $data"
+echo "- each time is the median wall-clock time of $runs runs after one warm-up (page cache warm)"
+echo
+echo "## Plain catalogue"
+echo
+echo "| N names | orbitpick s | grep -F s | wc -l s | orbitpick/grep | orbitpick/wc | sections written | grep lines | orbitpick peak RSS MiB |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+for n in 1 10 100 1000 10000; do
+    log "N=$n"
+    list=$data/list_$n.csv
+    measure "orbitpick N=$n" /dev/null 0 "$orbitpick" "$list" "$cat_file" "$ini"
+    op_us=$median op_mark=$(mark)
+    n_sections=$(sections)
+    if ((n == 100)); then cp "$ini" "$work/plain_100.ini"; fi
+    peak_rss "$orbitpick" "$list" "$cat_file" "$ini"
+
+    # grep exits 1 when nothing matches; that is a result, not an error.
+    measure "grep N=$n" "$work/grep.out" "0 1" grep -F -f "$data/names_$n.txt" "$cat_file"
+    grep_us=$median grep_mark=$(mark)
+    grep_lines=$(wc -l <"$work/grep.out")
+
+    measure "wc N=$n" /dev/null 0 wc -l "$cat_file"
+    wc_us=$median wc_mark=$(mark)
+
+    [[ -n $op_mark$grep_mark$wc_mark ]] && any_single=1
+    echo "| $n | $(secs "$op_us")$op_mark | $(secs "$grep_us")$grep_mark | $(secs "$wc_us")$wc_mark |" \
+        "$(ratio "$op_us" "$grep_us") | $(ratio "$op_us" "$wc_us") | $n_sections | $grep_lines | $rss |"
+done
+
+echo
+echo "## gzip-compressed catalogue (N = 100)"
+echo
+log "gzip"
+measure "gzip -dc" /dev/null 0 gzip -dc "$cat_file.gz"
+gz_us=$median gz_mark=$(mark)
+measure "orbitpick gzip" /dev/null 0 "$orbitpick" "$data/list_100.csv" "$cat_file.gz" "$ini"
+opgz_us=$median opgz_mark=$(mark)
+[[ -f $ini ]] || die "orbitpick exited 0 but wrote no $ini"
+if cmp -s "$work/plain_100.ini" "$ini"; then
+    same="yes"
+else
+    same="**NO**"
+    failed=1
+fi
+peak_rss "$orbitpick" "$data/list_100.csv" "$cat_file.gz" "$ini"
+[[ -n $gz_mark$opgz_mark ]] && any_single=1
+echo "| command | s | peak RSS MiB |"
+echo "|---|---:|---:|"
+echo "| \`gzip -dc MPCORB.DAT.gz > /dev/null\` | $(secs "$gz_us")$gz_mark | |"
+echo "| \`orbitpick list_100.csv MPCORB.DAT.gz out.ini\` | $(secs "$opgz_us")$opgz_mark | $rss |"
+echo
+echo "- orbitpick (gzip) / gzip -dc: $(ratio "$opgz_us" "$gz_us")"
+echo "- INI identical to the plain-catalogue run (cmp): $same"
+
+echo
+echo "## Reading a 1,000,000-line observing list (header-only catalogue)"
+echo
+log "1M-line list"
+big=$data/list_1000000.csv
+measure "orbitpick 1M list" /dev/null 0 "$orbitpick" "$big" "$data/header_only.DAT" "$ini"
+big_us=$median big_mark=$(mark)
+big_sections=$(sections)
+peak_rss "$orbitpick" "$big" "$data/header_only.DAT" "$ini"
+measure "wc 1M list" /dev/null 0 wc -l "$big"
+bigwc_us=$median bigwc_mark=$(mark)
+[[ -n $big_mark$bigwc_mark ]] && any_single=1
+echo "| command | s | peak RSS MiB | sections written |"
+echo "|---|---:|---:|---:|"
+echo "| \`orbitpick list_1000000.csv header_only.DAT out.ini\` | $(secs "$big_us")$big_mark | $rss | $big_sections |"
+echo "| \`wc -l list_1000000.csv\` | $(secs "$bigwc_us")$bigwc_mark | | |"
+
+echo
+if ((any_single)); then
+    echo "\\* single timed run: the warm-up took over $((slow_us / 1000000)) s."
+    echo
+fi
+echo "Total benchmark time: $((SECONDS - started)) s."
+
+if ((failed)); then
+    die "orbitpick's INI from the gzip catalogue differs from the plain one"
+fi
+log "done in $((SECONDS - started)) s"
