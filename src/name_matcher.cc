@@ -265,30 +265,31 @@ NameMatcher::Pair rare_pair(const std::string& name) {
 // value that any of its names has there, so its names should look alike.
 // Names of one length class (1 to fp - 1 bytes, or fp and longer) never
 // share a bucket, since a short name allows anything past its end; within a
-// class, names sorted by their first bytes are cut into runs, each class
-// getting buckets in proportion to its size.
+// class, names in list order are cut into runs, each class getting buckets
+// in proportion to its size.
 void fill_buckets(NameMatcher* m) {
   const std::size_t fp = static_cast<std::size_t>(m->fingerprint);
   auto length_class = [&](std::uint32_t i) {
     return std::min(m->names[i].size(), fp);
   };
-  std::vector<std::uint32_t> order;
-  for (std::uint32_t i = 0; i < m->names.size(); ++i) {
-    if (!m->names[i].empty()) order.push_back(i);
-  }
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    if (length_class(a) != length_class(b)) {
-      return length_class(a) < length_class(b);
-    }
-    return m->names[a].compare(0, fp, m->names[b], 0, fp) < 0;
-  });
-
+  // Grouped by class, keeping the list's order within each: the target list
+  // comes sorted, so each class is sorted too (and if not, only the
+  // filter's selectivity suffers).
   std::vector<std::size_t> size(fp + 1, 0);
+  for (const std::string& name : m->names) {
+    if (!name.empty()) ++size[std::min(name.size(), fp)];
+  }
+  std::vector<std::size_t> start(fp + 2, 0);
+  for (std::size_t c = 1; c <= fp; ++c) start[c + 1] = start[c] + size[c];
+  std::vector<std::uint32_t> order(start[fp + 1]);
+  for (std::uint32_t i = 0; i < m->names.size(); ++i) {
+    if (!m->names[i].empty()) order[start[length_class(i)]++] = i;
+  }
+
   std::vector<std::size_t> buckets(fp + 1, 0);
   int used = 0;
-  for (const std::uint32_t i : order) ++size[length_class(i)];
   for (std::size_t c = 1; c <= fp; ++c) {
-      if (size[c] > 0 && used < kBuckets) {
+    if (size[c] > 0 && used < kBuckets) {
       buckets[c] = 1;
       ++used;
     }
@@ -308,8 +309,6 @@ void fill_buckets(NameMatcher* m) {
   std::size_t rank = 0;
   int first = 0;
   for (std::size_t c = 1; c <= fp; ++c) {
-    // With more than eight classes' worth of short names, the last bucket
-    // takes the rest.
     const std::size_t count = std::max<std::size_t>(buckets[c], 1);
     for (std::size_t k = 0; k < size[c]; ++k, ++rank) {
       const std::string& name = m->names[order[rank]];
@@ -335,59 +334,68 @@ void fill_buckets(NameMatcher* m) {
   }
 }
 
+// Slot of (key, key_len) in the exact check's table: the one holding it, or
+// the empty one where it belongs.
+std::size_t slot_index(const NameMatcher& m, std::uint64_t key,
+                       std::uint32_t key_len) {
+  const std::size_t mask = m.slots.size() - 1;
+  const std::uint64_t h = mix(key, key_len);
+  std::size_t i = static_cast<std::size_t>(h ^ (h >> 29)) & mask;
+  while (m.slots[i].count != 0 &&
+         (m.slots[i].key != key || m.slots[i].key_len != key_len)) {
+    i = (i + 1) & mask;
+  }
+  return i;
+}
+
 // Groups the names by (key length, key) for the exact check, each group in
 // list order, and marks their first bytes in the sieve.
 void fill_tables(NameMatcher* m) {
-  struct Keyed {
-    std::uint32_t key_len;
-    std::uint64_t key;
-    std::uint32_t index;
-  };
-  std::vector<Keyed> keyed;
-  keyed.reserve(m->names.size());
   m->sieve.assign((std::size_t{1} << NameMatcher::kSieveBits) / 64, 0);
+  std::size_t size = 16;
+  while (size < m->names.size() * 2) size *= 2;
+  m->slots.assign(size, NameMatcher::Slot());
+  // First pass: count each group; second: lay the groups out in the order
+  // of the table and fill them in list order.
+  std::vector<std::uint32_t> slot_of(m->names.size());
+  bool lengths[kMaxKeyBytes + 1] = {};
+  bool sieve_lengths[kSieveKeyBytes + 1] = {};
   for (std::uint32_t i = 0; i < m->names.size(); ++i) {
     const std::string& name = m->names[i];
     if (name.empty()) continue;
-    const std::size_t len = std::min(name.size(), kMaxKeyBytes);
-    keyed.push_back({static_cast<std::uint32_t>(len),
-                     prefix_key(name.data(), len), i});
+    const auto len =
+        static_cast<std::uint32_t>(std::min(name.size(), kMaxKeyBytes));
+    const std::uint64_t key = prefix_key(name.data(), len);
+    const std::size_t s = slot_index(*m, key, len);
+    m->slots[s].key = key;
+    m->slots[s].key_len = len;
+    ++m->slots[s].count;
+    slot_of[i] = static_cast<std::uint32_t>(s);
+    lengths[len] = true;
+
     const auto sieve_len =
         static_cast<std::uint32_t>(std::min(name.size(), kSieveKeyBytes));
     const std::size_t bit =
         sieve_bit(prefix_key(name.data(), sieve_len), sieve_len);
     m->sieve[bit / 64] |= std::uint64_t{1} << (bit % 64);
-    m->sieve_lengths.push_back(sieve_len);
+    sieve_lengths[sieve_len] = true;
   }
-  std::sort(m->sieve_lengths.begin(), m->sieve_lengths.end());
-  m->sieve_lengths.erase(
-      std::unique(m->sieve_lengths.begin(), m->sieve_lengths.end()),
-      m->sieve_lengths.end());
-
-  std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-    if (a.key_len != b.key_len) return a.key_len < b.key_len;
-    if (a.key != b.key) return a.key < b.key;
-    return a.index < b.index;
-  });
-  std::size_t size = 16;
-  while (size < keyed.size() * 2) size *= 2;
-  m->slots.assign(size, NameMatcher::Slot());
-  for (std::size_t i = 0; i < keyed.size();) {
-    std::size_t j = i;
-    while (j < keyed.size() && keyed[j].key_len == keyed[i].key_len &&
-           keyed[j].key == keyed[i].key) {
-      m->grouped.push_back(keyed[j].index);
-      ++j;
-    }
-    const std::uint64_t h = mix(keyed[i].key, keyed[i].key_len);
-    std::size_t s = static_cast<std::size_t>(h ^ (h >> 29)) & (size - 1);
-    while (m->slots[s].count != 0) s = (s + 1) & (size - 1);
-    m->slots[s] = {keyed[i].key, static_cast<std::uint32_t>(i),
-                   static_cast<std::uint32_t>(j - i), keyed[i].key_len};
-    if (m->key_lengths.empty() || m->key_lengths.back() != keyed[i].key_len) {
-      m->key_lengths.push_back(keyed[i].key_len);
-    }
-    i = j;
+  std::uint32_t next = 0;
+  for (NameMatcher::Slot& slot : m->slots) {
+    slot.first = next;
+    next += slot.count;
+  }
+  // "first" runs along each group as it is filled, then is set back.
+  m->grouped.resize(next);
+  for (std::uint32_t i = 0; i < m->names.size(); ++i) {
+    if (!m->names[i].empty()) m->grouped[m->slots[slot_of[i]].first++] = i;
+  }
+  for (NameMatcher::Slot& slot : m->slots) slot.first -= slot.count;
+  for (std::uint32_t len = 1; len <= kMaxKeyBytes; ++len) {
+    if (lengths[len]) m->key_lengths.push_back(len);
+  }
+  for (std::uint32_t len = 1; len <= kSieveKeyBytes; ++len) {
+    if (sieve_lengths[len]) m->sieve_lengths.push_back(len);
   }
 }
 

@@ -26,6 +26,11 @@ std::string_view trim_view(std::string_view s) {
 std::string trim(const std::string& s) { return std::string(trim_view(s)); }
 
 void remove(std::vector<std::string>& list) {
+  if (std::is_sorted(list.begin(), list.end())) {
+    // Equal values are neighbours: keep the first of each run.
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    return;
+  }
   // Order the positions by (value, position): the first of each run of equal
   // values is the one that survives.
   std::vector<std::size_t> order(list.size());
