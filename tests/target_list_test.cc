@@ -49,6 +49,12 @@ TEST(Remove, KeepsFirstOfEachValueInOrder) {
   EXPECT_TRUE(empty.empty());
 }
 
+TEST(Remove, SortedListKeepsEachValueOnce) {
+  Names list = {"", "A", "A", "B", "a", "a", "a", "b"};
+  remove(list);
+  EXPECT_EQ((Names{"", "A", "B", "a", "b"}), list);
+}
+
 TEST(Remove, ManyDuplicates) {
   Names list;
   for (int i = 0; i < 200000; ++i) list.push_back(std::to_string(i % 1000));
