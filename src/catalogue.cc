@@ -115,6 +115,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   std::string out;
   out.reserve(options.flush_bytes + 4096);
+  MatchState state;
   std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
 
@@ -137,7 +138,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     const std::string_view body(p, end - p);
     matches.clear();
     const std::int64_t run_lines =
-        find_names(matcher, body, &matches) + (end[-1] != '\n' ? 1 : 0);
+        find_names(matcher, body, &state, &matches) +
+        (end[-1] != '\n' ? 1 : 0);
     if (options.progress) {
       for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
            next <= count + run_lines; next += kProgressEvery) {

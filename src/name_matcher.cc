@@ -63,9 +63,35 @@ const NameMatcher::Slot* find_slot(const NameMatcher& m, std::uint64_t key,
   }
 }
 
+// What one call of find_names has found so far.
+struct Found {
+  std::string_view text;
+  MatchState* state;
+  std::vector<NameMatch>* matches;
+  std::size_t line_start = 0;  // of the line of the latest match
+  std::size_t scanned = 0;     // where the search for line starts stopped
+};
+
+// Records "name" at text[at] unless it was already found in this line: a
+// line needs each name once, and a long line full of one short name must
+// not fill memory with its repeats.
+void add_match(Found* f, std::size_t at, std::uint32_t name) {
+  for (std::size_t i = at; i > f->scanned; --i) {
+    if (f->text[i - 1] == '\n') {
+      f->line_start = i;
+      break;
+    }
+  }
+  f->scanned = std::max(f->scanned, at);
+  const std::uint64_t line = f->state->base + f->line_start + 1;
+  if (f->state->last_line[name] == line) return;
+  f->state->last_line[name] = line;
+  f->matches->push_back({static_cast<std::uint32_t>(at), name});
+}
+
 // Every name that starts at text[at]: the sieve first, then the exact check.
-void check_position(const NameMatcher& m, std::string_view text,
-                    std::size_t at, std::vector<NameMatch>* matches) {
+void check_position(const NameMatcher& m, Found* f, std::size_t at) {
+  const std::string_view text = f->text;
   const std::size_t avail = text.size() - at;
   const char* p = text.data() + at;
   const std::uint64_t word = prefix_key(p, std::min(avail, kMaxKeyBytes));
@@ -89,7 +115,7 @@ void check_position(const NameMatcher& m, std::string_view text,
       if (name.size() <= avail &&
           std::memcmp(p + key_len, name.data() + key_len,
                       name.size() - key_len) == 0) {
-        matches->push_back({static_cast<std::uint32_t>(at), m.grouped[g]});
+        add_match(f, at, m.grouped[g]);
       }
     }
   }
@@ -97,8 +123,8 @@ void check_position(const NameMatcher& m, std::string_view text,
 
 // The filter one position at a time, with exact byte tables.
 template <int N>
-void find_names_plain(const NameMatcher& m, std::string_view text,
-                      std::size_t at, std::vector<NameMatch>* matches) {
+void find_names_plain(const NameMatcher& m, Found* f, std::size_t at) {
+  const std::string_view text = f->text;
   const auto* u = reinterpret_cast<const unsigned char*>(text.data());
   for (; at < text.size(); ++at) {
     unsigned bits = 0xFF;
@@ -107,7 +133,7 @@ void find_names_plain(const NameMatcher& m, std::string_view text,
       bits &= at + i < text.size() ? m.byte_buckets[i][u[at + i]]
                                    : m.wildcard[i];
     }
-    if (bits != 0) check_position(m, text, at, matches);
+    if (bits != 0) check_position(m, f, at);
   }
 }
 
@@ -122,8 +148,8 @@ __attribute__((target("avx2"))) inline int newlines_in(__m256i bytes) {
 // of each block also counts its line feeds, so each byte is read once.
 template <int N>
 __attribute__((target("avx2"))) std::int64_t find_names_avx2(
-    const NameMatcher& m, std::string_view text,
-    std::vector<NameMatch>* matches) {
+    const NameMatcher& m, Found* f) {
+  const std::string_view text = f->text;
   const __m256i nibble = _mm256_set1_epi8(0x0f);
   __m256i low[N];
   __m256i high[N];
@@ -152,11 +178,11 @@ __attribute__((target("avx2"))) std::int64_t find_names_avx2(
     unsigned hits = ~static_cast<unsigned>(_mm256_movemask_epi8(
         _mm256_cmpeq_epi8(bits, _mm256_setzero_si256())));
     while (hits != 0) {
-      check_position(m, text, at + __builtin_ctz(hits), matches);
+      check_position(m, f, at + __builtin_ctz(hits));
       hits &= hits - 1;
     }
   }
-  find_names_plain<N>(m, text, at, matches);
+  find_names_plain<N>(m, f, at);
   return lines + count_newlines(data + at, data + text.size());
 }
 
@@ -164,8 +190,8 @@ __attribute__((target("avx2"))) std::int64_t find_names_avx2(
 // positions at once; far fewer instructions than the nibble filter.
 template <int N, int P>
 __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
-    const NameMatcher& m, std::string_view text,
-    std::vector<NameMatch>* matches) {
+    const NameMatcher& m, Found* f) {
+  const std::string_view text = f->text;
   __m256i first[P];
   __m256i second[P];
   for (int j = 0; j < P; ++j) {
@@ -192,31 +218,30 @@ __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
     }
     unsigned hits = static_cast<unsigned>(_mm256_movemask_epi8(any));
     while (hits != 0) {
-      check_position(m, text, at + __builtin_ctz(hits), matches);
+      check_position(m, f, at + __builtin_ctz(hits));
       hits &= hits - 1;
     }
   }
-  find_names_plain<N>(m, text, at, matches);
+  find_names_plain<N>(m, f, at);
   return lines + count_newlines(data + at, data + text.size());
 }
 #endif
 
 template <int N>
-std::int64_t find_names_with(const NameMatcher& m, std::string_view text,
-                             std::vector<NameMatch>* matches) {
+std::int64_t find_names_with(const NameMatcher& m, Found* f) {
 #if defined(ORBITPICK_HAVE_AVX2)
   if (m.use_simd) {
     switch (m.pairs.size()) {
-      case 0: return find_names_avx2<N>(m, text, matches);
-      case 1: return find_pairs_avx2<N, 1>(m, text, matches);
-      case 2: return find_pairs_avx2<N, 2>(m, text, matches);
-      case 3: return find_pairs_avx2<N, 3>(m, text, matches);
-      default: return find_pairs_avx2<N, 4>(m, text, matches);
+      case 0: return find_names_avx2<N>(m, f);
+      case 1: return find_pairs_avx2<N, 1>(m, f);
+      case 2: return find_pairs_avx2<N, 2>(m, f);
+      case 3: return find_pairs_avx2<N, 3>(m, f);
+      default: return find_pairs_avx2<N, 4>(m, f);
     }
   }
 #endif
-  find_names_plain<N>(m, text, 0, matches);
-  return count_newlines(text.data(), text.data() + text.size());
+  find_names_plain<N>(m, f, 0);
+  return count_newlines(f->text.data(), f->text.data() + f->text.size());
 }
 
 // How often a byte turns up in catalogue lines: spaces, digits and points
@@ -427,24 +452,33 @@ NameMatcher build_name_matcher(std::vector<std::string> names) {
 }
 
 std::int64_t find_names(const NameMatcher& m, std::string_view text,
-                        std::vector<NameMatch>* matches) {
+                        MatchState* state, std::vector<NameMatch>* matches) {
+  std::int64_t lines = 0;
   if (m.grouped.empty()) {
-    return count_newlines(text.data(), text.data() + text.size());
+    lines = count_newlines(text.data(), text.data() + text.size());
+  } else {
+    if (state->last_line.size() != m.names.size()) {
+      state->last_line.assign(m.names.size(), 0);
+    }
+    Found f{text, state, matches};
+    switch (m.fingerprint) {
+      case 1: lines = find_names_with<1>(m, &f); break;
+      case 2: lines = find_names_with<2>(m, &f); break;
+      case 3: lines = find_names_with<3>(m, &f); break;
+      case 4: lines = find_names_with<4>(m, &f); break;
+      case 5: lines = find_names_with<5>(m, &f); break;
+      default: lines = find_names_with<6>(m, &f); break;
+    }
   }
-  switch (m.fingerprint) {
-    case 1: return find_names_with<1>(m, text, matches);
-    case 2: return find_names_with<2>(m, text, matches);
-    case 3: return find_names_with<3>(m, text, matches);
-    case 4: return find_names_with<4>(m, text, matches);
-    case 5: return find_names_with<5>(m, text, matches);
-    default: return find_names_with<6>(m, text, matches);
-  }
+  state->base += text.size() + 1;
+  return lines;
 }
 
 void names_in_line(const NameMatcher& m, std::string_view line,
                    std::vector<std::uint32_t>* hits) {
   std::vector<NameMatch> matches;
-  find_names(m, line, &matches);
+  MatchState state;
+  find_names(m, line, &state, &matches);
   const std::size_t before = hits->size();
   for (const NameMatch& match : matches) hits->push_back(match.name);
   std::sort(hits->begin() + static_cast<std::ptrdiff_t>(before), hits->end());

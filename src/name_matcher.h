@@ -68,16 +68,26 @@ struct NameMatch {
   std::uint32_t name;
 };
 
+/// What find_names remembers from one call to the next, so that a name is
+/// reported once per line. One per scan, used for one matcher.
+struct MatchState {
+  std::vector<std::uint64_t> last_line;  // per name: where its last line was
+  std::uint64_t base = 1;                // position of the text's first byte
+};
+
 /// Builds the matcher for "names". REQUIRES: every name is non-empty and
 /// holds no line feed, so that a match never spans two lines.
 NameMatcher build_name_matcher(std::vector<std::string> names);
 
-/// Appends to "matches" every occurrence of every name in "text", ordered by
-/// offset (names at one offset in any order); overlapping and nested
-/// occurrences all count. Returns the number of line feeds in "text", which
-/// the same pass counts. REQUIRES: text.size() < 2^32.
+/// Appends to "matches" the first occurrence in each line of every name
+/// that occurs in that line of "text", ordered by offset (names at one offset
+/// in any order). Overlapping and nested occurrences all count: "Apollo" and
+/// "Apollonia" are both found in "(358) Apollonia". Returns the number of
+/// line feeds in "text", which the same pass counts. REQUIRES:
+/// text.size() < 2^32; successive texts given with one "state" never split a
+/// line between them.
 std::int64_t find_names(const NameMatcher& m, std::string_view text,
-                        std::vector<NameMatch>* matches);
+                        MatchState* state, std::vector<NameMatch>* matches);
 
 /// Appends to "hits" the index of every name that occurs in "line", each
 /// once, ascending: the order of the target list.
