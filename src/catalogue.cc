@@ -2,11 +2,10 @@
 
 #include "catalogue.h"
 
-#include <cctype>
-#include <cmath>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "epoch.h"
@@ -43,12 +42,6 @@ void erase_first(std::string* s, char c) {
   if (at != std::string::npos) s->erase(at, 1);
 }
 
-void append_value(std::string* out, const char* key, std::string_view value) {
-  out->append(key);
-  out->append(value.data(), value.size());
-  out->append(kLineEnd.data(), kLineEnd.size());
-}
-
 }  // namespace
 
 std::string_view section_problem(std::string_view line) {
@@ -78,32 +71,42 @@ void write_section(std::string_view line, std::string* out) {
   std::snprintf(epoch, sizeof epoch, "%.10g",
                 jd(std::string(field(line, kEpoch))));
 
+  // The keys in the planetarium's order, each padded to 31 characters.
+  static constexpr const char* kKeys[] = {
+      "absolute_magnitude             = ",
+      "coord_func                     = ",
+      "minor_planet_number            = ",
+      "name                           = ",
+      "orbit_ArgOfPericenter          = ",
+      "orbit_AscendingNode            = ",
+      "orbit_Eccentricity             = ",
+      "orbit_Epoch                    = ",
+      "orbit_Inclination              = ",
+      "orbit_MeanAnomaly              = ",
+      "orbit_MeanMotion               = ",
+      "orbit_SemiMajorAxis            = ",
+      "type                           = ",
+  };
+  const std::string_view values[] = {
+      trim_view(field(line, kMagnitude)),    "comet_orbit",
+      trim_view(number),                     trim_view(field(line, kName)),
+      trim_view(field(line, kPericenter)),   trim_view(field(line, kNode)),
+      trim_view(field(line, kEccentricity)), epoch,
+      trim_view(field(line, kInclination)),  trim_view(field(line, kMeanAnomaly)),
+      trim_view(field(line, kMeanMotion)),   trim_view(field(line, kSemiMajorAxis)),
+      "asteroid",
+  };
+  static_assert(std::size(kKeys) == std::size(values), "one value per key");
+
   out->append("[");
   out->append(key);
   out->append("]");
   out->append(kLineEnd.data(), kLineEnd.size());
-  append_value(out, "absolute_magnitude             = ",
-               trim_view(field(line, kMagnitude)));
-  append_value(out, "coord_func                     = ", "comet_orbit");
-  append_value(out, "minor_planet_number            = ", trim_view(number));
-  append_value(out, "name                           = ",
-               trim_view(field(line, kName)));
-  append_value(out, "orbit_ArgOfPericenter          = ",
-               trim_view(field(line, kPericenter)));
-  append_value(out, "orbit_AscendingNode            = ",
-               trim_view(field(line, kNode)));
-  append_value(out, "orbit_Eccentricity             = ",
-               trim_view(field(line, kEccentricity)));
-  append_value(out, "orbit_Epoch                    = ", epoch);
-  append_value(out, "orbit_Inclination              = ",
-               trim_view(field(line, kInclination)));
-  append_value(out, "orbit_MeanAnomaly              = ",
-               trim_view(field(line, kMeanAnomaly)));
-  append_value(out, "orbit_MeanMotion               = ",
-               trim_view(field(line, kMeanMotion)));
-  append_value(out, "orbit_SemiMajorAxis            = ",
-               trim_view(field(line, kSemiMajorAxis)));
-  append_value(out, "type                           = ", "asteroid");
+  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+    out->append(kKeys[i]);
+    out->append(values[i].data(), values[i].size());
+    out->append(kLineEnd.data(), kLineEnd.size());
+  }
   out->append(kLineEnd.data(), kLineEnd.size());
 }
 
