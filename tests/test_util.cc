@@ -3,10 +3,12 @@
 #include "test_util.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,13 +90,25 @@ std::ptrdiff_t StringReader::read(char* buf, std::size_t size, std::string*) {
   return static_cast<std::ptrdiff_t>(n);
 }
 
-RunResult run_orbitpick(const std::vector<std::string>& args,
-                        const std::string& dir, const std::string& stdin_path) {
+int start_orbitpick(const std::vector<std::string>& args,
+                    const std::string& dir, const std::string& stdin_path,
+                    const RunLimits& limits) {
   const std::string out_path = dir + "/.stdout";
   const std::string err_path = dir + "/.stderr";
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(126);
+    // The test process may ignore SIGPIPE (to survive a FIFO's reader
+    // dying), and a test runner started under nohup ignores SIGHUP; the
+    // program must start with the usual dispositions.
+    for (int sig : {SIGHUP, SIGINT, SIGPIPE, SIGTERM}) signal(sig, SIG_DFL);
+    if (limits.file_size_limit >= 0) {
+      // Ignored, SIGXFSZ turns a write past the limit into EFBIG.
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit = {static_cast<rlim_t>(limits.file_size_limit),
+                            static_cast<rlim_t>(limits.file_size_limit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     const int in = open(stdin_path.c_str(), O_RDONLY);
     const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -111,6 +125,12 @@ RunResult run_orbitpick(const std::vector<std::string>& args,
     execv(binary.c_str(), argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+RunResult finish_orbitpick(int pid, const std::string& dir) {
+  const std::string out_path = dir + "/.stdout";
+  const std::string err_path = dir + "/.stderr";
   RunResult result;
   int status = 0;
   waitpid(pid, &status, 0);
@@ -121,6 +141,11 @@ RunResult run_orbitpick(const std::vector<std::string>& args,
   fs::remove(out_path);
   fs::remove(err_path);
   return result;
+}
+
+RunResult run_orbitpick(const std::vector<std::string>& args,
+                        const std::string& dir, const std::string& stdin_path) {
+  return finish_orbitpick(start_orbitpick(args, dir, stdin_path), dir);
 }
 
 }  // namespace test

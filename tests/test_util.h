@@ -67,6 +67,23 @@ RunResult run_orbitpick(const std::vector<std::string>& args,
                         const std::string& dir,
                         const std::string& stdin_path = "/dev/null");
 
+/// Limits for a run started with start_orbitpick.
+struct RunLimits {
+  // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored so that a write past it
+  // fails with EFBIG; -1: no limit.
+  long file_size_limit = -1;
+};
+
+/// Starts the built orbitpick as run_orbitpick does, without waiting for it,
+/// and returns its process id (for kill()).
+int start_orbitpick(const std::vector<std::string>& args,
+                    const std::string& dir,
+                    const std::string& stdin_path = "/dev/null",
+                    const RunLimits& limits = RunLimits());
+
+/// Waits for a run started in "dir" and returns what it printed.
+RunResult finish_orbitpick(int pid, const std::string& dir);
+
 }  // namespace test
 }  // namespace orbitpick
 
