@@ -23,9 +23,11 @@ const char* find_last_newline(const char* begin, const char* end) {
 }  // namespace
 
 void init_line_buffer(LineBuffer* lines, Reader* reader,
-                      std::size_t buffer_bytes) {
+                      std::size_t buffer_bytes, std::size_t max_line_bytes) {
   lines->reader = reader;
-  lines->capacity = std::max<std::size_t>(buffer_bytes, 1);
+  lines->max_capacity = std::max<std::size_t>(max_line_bytes, 1);
+  lines->capacity =
+      std::min(std::max<std::size_t>(buffer_bytes, 1), lines->max_capacity);
   lines->data.assign(lines->capacity, '\0');
   lines->head = 0;
   lines->tail = 0;
@@ -48,7 +50,12 @@ bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err) {
     }
     if (lines->tail == lines->capacity) {
       // A line longer than the buffer: every line must be searched whole.
-      lines->capacity *= 2;
+      if (lines->capacity == lines->max_capacity) {
+        *err = "line longer than " + std::to_string(lines->max_capacity) +
+               " bytes";
+        return false;
+      }
+      lines->capacity = std::min(lines->capacity * 2, lines->max_capacity);
       lines->data.resize(lines->capacity, '\0');
       data = lines->data.data();
     }

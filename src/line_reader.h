@@ -28,9 +28,15 @@ class Reader {
 /// Default size of the reading buffer; it fits the second-level cache.
 constexpr std::size_t kDefaultBufferBytes = 256 * 1024;
 
+/// The longest line the buffer grows for. No catalogue or list line comes
+/// near it; a file that has one is refused rather than read into memory
+/// without bound (and offsets into a run stay below 2^32).
+constexpr std::size_t kMaxLineBytes = std::size_t{1} << 30;
+
 struct LineBuffer {
   Reader* reader = nullptr;
   std::size_t capacity = kDefaultBufferBytes;  // grows for a longer line
+  std::size_t max_capacity = kMaxLineBytes;
   std::vector<char> data;                      // "capacity" bytes
   std::size_t head = 0;                        // first byte not handed out
   std::size_t tail = 0;                        // end of the bytes read
@@ -38,15 +44,17 @@ struct LineBuffer {
 };
 
 /// Prepares "lines" to read "reader" (which must outlive it) through a buffer
-/// of "buffer_bytes" bytes (at least 1).
+/// of "buffer_bytes" bytes (at least 1), which grows up to "max_line_bytes"
+/// for a long line.
 void init_line_buffer(LineBuffer* lines, Reader* reader,
-                      std::size_t buffer_bytes = kDefaultBufferBytes);
+                      std::size_t buffer_bytes = kDefaultBufferBytes,
+                      std::size_t max_line_bytes = kMaxLineBytes);
 
 /// Sets *run to the next run of complete lines: it ends just after a line
 /// feed, except at the end of the input, where it is the last line without
 /// one. The run stays valid until the next call. Returns false at the end of
-/// the input, and also on a read failure, which sets *err (left untouched
-/// otherwise).
+/// the input, and also on a read failure or a line longer than the buffer
+/// may grow, which set *err (left untouched otherwise).
 bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err);
 
 /// Number of line feeds in [begin, end).
