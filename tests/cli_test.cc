@@ -16,6 +16,7 @@ namespace {
 
 using test::catalogue_header;
 using test::catalogue_line;
+using test::without_credit;
 using test::list_dir;
 using test::read_file;
 using test::run_orbitpick;
@@ -28,12 +29,6 @@ const char kUsage[] =
     " <file In (*.csv)> <file In (*.dat)> <file Out (*.ini)>\n"
     " example: orbitpick ZorloExport.csv MPCORB.DAT ssystem_minor.ini\n"
     "\n";
-
-// The report without its last (credit) line.
-std::string without_credit(const std::string& out) {
-  const std::size_t end = out.rfind('\n', out.size() - 2);
-  return out.substr(0, end + 1);
-}
 
 class CliTest : public ::testing::Test {
  protected:

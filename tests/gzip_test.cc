@@ -25,6 +25,7 @@ namespace {
 
 using test::catalogue_header;
 using test::catalogue_line;
+using test::without_credit;
 using test::list_dir;
 using test::read_file;
 using test::run_orbitpick;
@@ -361,12 +362,6 @@ TEST(ScanCatalogue, CorruptCompressedCatalogueFailsTheScan) {
   const ScanResult r = scan(reader.get(), 4096);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(kTruncated, r.err);
-}
-
-// The report without its last (credit) line.
-std::string without_credit(const std::string& out) {
-  const std::size_t end = out.rfind('\n', out.size() - 2);
-  return out.substr(0, end + 1);
 }
 
 class GzipCliTest : public ::testing::Test {

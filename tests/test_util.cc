@@ -143,6 +143,12 @@ RunResult finish_orbitpick(int pid, const std::string& dir) {
   return result;
 }
 
+std::string without_credit(const std::string& out) {
+  if (out.size() < 2) return "";
+  const std::size_t end = out.rfind('\n', out.size() - 2);
+  return end == std::string::npos ? "" : out.substr(0, end + 1);
+}
+
 RunResult run_orbitpick(const std::vector<std::string>& args,
                         const std::string& dir, const std::string& stdin_path) {
   return finish_orbitpick(start_orbitpick(args, dir, stdin_path), dir);

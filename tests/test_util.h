@@ -61,6 +61,10 @@ struct RunResult {
   std::string err;
 };
 
+/// The console report "out" without its last line, the credit, whose text
+/// is free to change.
+std::string without_credit(const std::string& out);
+
 /// Runs the built orbitpick with "args" in "dir", standard input from
 /// "stdin_path" (or /dev/null), and returns what it printed.
 RunResult run_orbitpick(const std::vector<std::string>& args,
