@@ -73,27 +73,27 @@ void write_section(std::string_view line, std::string* out) {
 
   // The keys in the planetarium's order, each padded to 31 characters.
   static constexpr const char* kKeys[] = {
-      "absolute_magnitude             = ",
-      "coord_func                     = ",
-      "minor_planet_number            = ",
-      "name                           = ",
-      "orbit_ArgOfPericenter          = ",
-      "orbit_AscendingNode            = ",
-      "orbit_Eccentricity             = ",
-      "orbit_Epoch                    = ",
-      "orbit_Inclination              = ",
-      "orbit_MeanAnomaly              = ",
-      "orbit_MeanMotion               = ",
-      "orbit_SemiMajorAxis            = ",
+      "absolute_magnitude             = ", "coord_func                     = ",
+      "minor_planet_number            = ", "name                           = ",
+      "orbit_ArgOfPericenter          = ", "orbit_AscendingNode            = ",
+      "orbit_Eccentricity             = ", "orbit_Epoch                    = ",
+      "orbit_Inclination              = ", "orbit_MeanAnomaly              = ",
+      "orbit_MeanMotion               = ", "orbit_SemiMajorAxis            = ",
       "type                           = ",
   };
   const std::string_view values[] = {
-      trim_view(field(line, kMagnitude)),    "comet_orbit",
-      trim_view(number),                     trim_view(field(line, kName)),
-      trim_view(field(line, kPericenter)),   trim_view(field(line, kNode)),
-      trim_view(field(line, kEccentricity)), epoch,
-      trim_view(field(line, kInclination)),  trim_view(field(line, kMeanAnomaly)),
-      trim_view(field(line, kMeanMotion)),   trim_view(field(line, kSemiMajorAxis)),
+      trim_view(field(line, kMagnitude)),
+      "comet_orbit",
+      trim_view(number),
+      trim_view(field(line, kName)),
+      trim_view(field(line, kPericenter)),
+      trim_view(field(line, kNode)),
+      trim_view(field(line, kEccentricity)),
+      epoch,
+      trim_view(field(line, kInclination)),
+      trim_view(field(line, kMeanAnomaly)),
+      trim_view(field(line, kMeanMotion)),
+      trim_view(field(line, kSemiMajorAxis)),
       "asteroid",
   };
   static_assert(std::size(kKeys) == std::size(values), "one value per key");
@@ -141,8 +141,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     const std::string_view body(p, end - p);
     matches.clear();
     const std::int64_t run_lines =
-        find_names(matcher, body, &state, &matches) +
-        (end[-1] != '\n' ? 1 : 0);
+        find_names(matcher, body, &state, &matches) + (end[-1] != '\n' ? 1 : 0);
     if (options.progress) {
       for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
            next <= count + run_lines; next += kProgressEvery) {

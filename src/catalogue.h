@@ -45,9 +45,9 @@ void write_section(std::string_view line, std::string* out);
 
 /// What the scan needs besides the catalogue and the names.
 struct ScanOptions {
-  std::string path;                             // named in warnings
+  std::string path;  // named in warnings
   std::size_t buffer_bytes = kDefaultBufferBytes;
-  std::size_t flush_bytes = 64 * 1024;          // sections held before "write"
+  std::size_t flush_bytes = 64 * 1024;  // sections held before "write"
   std::function<void(std::int64_t count)> progress;
   WarningSink warn;
   // Takes a block of finished sections; false (with *err) stops the scan.

@@ -12,11 +12,16 @@ constexpr char kPackedDigits[] = "123456789ABCDEFGHIJKLMNOPQRSTUV";
 // First year of the century named by the packed century letter, or -1.
 int century_start(char letter) {
   switch (letter) {
-    case 'I': return 1800;
-    case 'J': return 1900;
-    case 'K': return 2000;
-    case 'L': return 2100;
-    default: return -1;
+    case 'I':
+      return 1800;
+    case 'J':
+      return 1900;
+    case 'K':
+      return 2000;
+    case 'L':
+      return 2100;
+    default:
+      return -1;
   }
 }
 
@@ -26,9 +31,9 @@ int century_start(char letter) {
 bool parse_year(const std::string& packed, int* year) {
   const std::string digits = packed.substr(1, 2);
   std::size_t i = 0;
-  while (i < digits.size() && (digits[i] == ' ' || digits[i] == '\t' ||
-                               digits[i] == '\n' || digits[i] == '\v' ||
-                               digits[i] == '\f' || digits[i] == '\r')) {
+  while (i < digits.size() &&
+         (digits[i] == ' ' || digits[i] == '\t' || digits[i] == '\n' ||
+          digits[i] == '\v' || digits[i] == '\f' || digits[i] == '\r')) {
     ++i;
   }
   bool negative = false;

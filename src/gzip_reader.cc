@@ -74,8 +74,7 @@ bool GzipReader::fill(std::string* err) {
   return true;
 }
 
-std::ptrdiff_t GzipReader::read(char* buf, std::size_t size,
-                                std::string* err) {
+std::ptrdiff_t GzipReader::read(char* buf, std::size_t size, std::string* err) {
   if (!error_.empty()) {
     *err = error_;
     return -1;

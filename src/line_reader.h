@@ -22,7 +22,8 @@ class Reader {
 
   /// Reads up to "size" bytes into "buf". Returns the number read, 0 at the
   /// end of the input, or -1 on failure with *err set to the reason.
-  virtual std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) = 0;
+  virtual std::ptrdiff_t read(char* buf, std::size_t size,
+                              std::string* err) = 0;
 };
 
 /// Default size of the reading buffer; it fits the second-level cache.
@@ -37,9 +38,9 @@ struct LineBuffer {
   Reader* reader = nullptr;
   std::size_t capacity = kDefaultBufferBytes;  // grows for a longer line
   std::size_t max_capacity = kMaxLineBytes;
-  std::vector<char> data;                      // "capacity" bytes
-  std::size_t head = 0;                        // first byte not handed out
-  std::size_t tail = 0;                        // end of the bytes read
+  std::vector<char> data;  // "capacity" bytes
+  std::size_t head = 0;    // first byte not handed out
+  std::size_t tail = 0;    // end of the bytes read
   bool at_end = false;
 };
 

@@ -96,8 +96,7 @@ int run(const std::string& csv_path, const std::string& catalogue_path,
   LineBuffer csv_lines;
   init_line_buffer(&csv_lines, csv.get());
   std::vector<std::string> targets;
-  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets,
-                        &err)) {
+  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets, &err)) {
     discard_output(&ini);
     print_error(csv_path, err);
     return kExitFailure;

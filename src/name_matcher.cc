@@ -130,8 +130,8 @@ void find_names_plain(const NameMatcher& m, Found* f, std::size_t at) {
     unsigned bits = 0xFF;
     for (std::size_t i = 0; i < N && bits != 0; ++i) {
       // Past the end only names shorter than i + 1 can still fit.
-      bits &= at + i < text.size() ? m.byte_buckets[i][u[at + i]]
-                                   : m.wildcard[i];
+      bits &=
+          at + i < text.size() ? m.byte_buckets[i][u[at + i]] : m.wildcard[i];
     }
     if (bits != 0) check_position(m, f, at);
   }
@@ -139,8 +139,8 @@ void find_names_plain(const NameMatcher& m, Found* f, std::size_t at) {
 
 #if defined(ORBITPICK_HAVE_AVX2)
 __attribute__((target("avx2"))) inline int newlines_in(__m256i bytes) {
-  return __builtin_popcount(static_cast<unsigned>(_mm256_movemask_epi8(
-      _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n')))));
+  return __builtin_popcount(static_cast<unsigned>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n')))));
 }
 
 // The filter for 32 positions at once: the nibble tables looked up with byte
@@ -175,8 +175,8 @@ __attribute__((target("avx2"))) std::int64_t find_names_avx2(
           high[i], _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble));
       bits = _mm256_and_si256(bits, _mm256_and_si256(lo, hi));
     }
-    unsigned hits = ~static_cast<unsigned>(_mm256_movemask_epi8(
-        _mm256_cmpeq_epi8(bits, _mm256_setzero_si256())));
+    unsigned hits = ~static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bits, _mm256_setzero_si256())));
     while (hits != 0) {
       check_position(m, f, at + __builtin_ctz(hits));
       hits &= hits - 1;
@@ -206,14 +206,14 @@ __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at)));
     __m256i any = _mm256_setzero_si256();
     for (int j = 0; j < P; ++j) {
-      const __m256i a = _mm256_cmpeq_epi8(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
-              data + at + m.pairs[j].offset[0])),
-          first[j]);
-      const __m256i b = _mm256_cmpeq_epi8(
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
-              data + at + m.pairs[j].offset[1])),
-          second[j]);
+      const __m256i a =
+          _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                data + at + m.pairs[j].offset[0])),
+                            first[j]);
+      const __m256i b =
+          _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                data + at + m.pairs[j].offset[1])),
+                            second[j]);
       any = _mm256_or_si256(any, _mm256_and_si256(a, b));
     }
     unsigned hits = static_cast<unsigned>(_mm256_movemask_epi8(any));
@@ -232,11 +232,16 @@ std::int64_t find_names_with(const NameMatcher& m, Found* f) {
 #if defined(ORBITPICK_HAVE_AVX2)
   if (m.use_simd) {
     switch (m.pairs.size()) {
-      case 0: return find_names_avx2<N>(m, f);
-      case 1: return find_pairs_avx2<N, 1>(m, f);
-      case 2: return find_pairs_avx2<N, 2>(m, f);
-      case 3: return find_pairs_avx2<N, 3>(m, f);
-      default: return find_pairs_avx2<N, 4>(m, f);
+      case 0:
+        return find_names_avx2<N>(m, f);
+      case 1:
+        return find_pairs_avx2<N, 1>(m, f);
+      case 2:
+        return find_pairs_avx2<N, 2>(m, f);
+      case 3:
+        return find_pairs_avx2<N, 3>(m, f);
+      default:
+        return find_pairs_avx2<N, 4>(m, f);
     }
   }
 #endif
@@ -249,8 +254,7 @@ std::int64_t find_names_with(const NameMatcher& m, Found* f) {
 // "h" are in every line; other letters mostly only in names.
 int commonness(unsigned char c) {
   if (c == ' ' || c == '.' || (c >= '0' && c <= '9')) return 3;
-  if ((c >= 'A' && c <= 'Z') || c == '-' || c == 'v' || c == 'k' ||
-      c == 'h') {
+  if ((c >= 'A' && c <= 'Z') || c == '-' || c == 'v' || c == 'k' || c == 'h') {
     return 2;
   }
   return 1;
@@ -337,9 +341,8 @@ void fill_buckets(NameMatcher* m) {
     const std::size_t count = std::max<std::size_t>(buckets[c], 1);
     for (std::size_t k = 0; k < size[c]; ++k, ++rank) {
       const std::string& name = m->names[order[rank]];
-      const int index =
-          std::min<int>(kBuckets - 1,
-                        first + static_cast<int>(k * count / size[c]));
+      const int index = std::min<int>(
+          kBuckets - 1, first + static_cast<int>(k * count / size[c]));
       const auto bucket = static_cast<std::uint8_t>(1u << index);
       for (std::size_t i = 0; i < fp; ++i) {
         if (i < name.size()) {
@@ -462,12 +465,24 @@ std::int64_t find_names(const NameMatcher& m, std::string_view text,
     }
     Found f{text, state, matches};
     switch (m.fingerprint) {
-      case 1: lines = find_names_with<1>(m, &f); break;
-      case 2: lines = find_names_with<2>(m, &f); break;
-      case 3: lines = find_names_with<3>(m, &f); break;
-      case 4: lines = find_names_with<4>(m, &f); break;
-      case 5: lines = find_names_with<5>(m, &f); break;
-      default: lines = find_names_with<6>(m, &f); break;
+      case 1:
+        lines = find_names_with<1>(m, &f);
+        break;
+      case 2:
+        lines = find_names_with<2>(m, &f);
+        break;
+      case 3:
+        lines = find_names_with<3>(m, &f);
+        break;
+      case 4:
+        lines = find_names_with<4>(m, &f);
+        break;
+      case 5:
+        lines = find_names_with<5>(m, &f);
+        break;
+      default:
+        lines = find_names_with<6>(m, &f);
+        break;
     }
   }
   state->base += text.size() + 1;

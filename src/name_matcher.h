@@ -56,9 +56,9 @@ struct NameMatcher {
     std::uint8_t offset[2];
     std::uint8_t byte[2];
   };
-  std::vector<Pair> pairs;  // empty: use the six-byte filter
+  std::vector<Pair> pairs;     // empty: use the six-byte filter
   std::size_t pair_reach = 0;  // largest pair offset
-  bool use_simd = false;  // the vector filter runs on this processor
+  bool use_simd = false;       // the vector filter runs on this processor
 };
 
 /// One occurrence of a name: its offset in the searched text and its index

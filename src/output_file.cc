@@ -63,15 +63,15 @@ void unwatch_temp() { g_temp_live.store(false); }
 // all as the umask allows. Null with errno set on failure.
 std::FILE* create_new_file(const fs::path& path) {
 #if defined(_WIN32)
-  const int fd = _open(path.string().c_str(),
-                       _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                       _S_IREAD | _S_IWRITE);
+  const int fd =
+      _open(path.string().c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+            _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   std::FILE* file = _fdopen(fd, "wb");
   if (file == nullptr) _close(fd);
 #else
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                      0666);
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   std::FILE* file = fdopen(fd, "wb");
   if (file == nullptr) close(fd);
@@ -121,9 +121,8 @@ bool open_output(const std::string& path, OutputFile* out, std::string* err) {
     return true;
   }
 
-  const fs::path dir = out->target.has_parent_path()
-                           ? out->target.parent_path()
-                           : fs::path(".");
+  const fs::path dir =
+      out->target.has_parent_path() ? out->target.parent_path() : fs::path(".");
   std::random_device entropy;
   std::mt19937 pick(entropy());
   for (int i = 0; i < kNameTries; ++i) {

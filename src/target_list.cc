@@ -96,8 +96,8 @@ bool read_target_list(LineBuffer* lines, const std::string& path,
         if (parse_list_line(line, &name, &reason)) {
           list->push_back(name);
         } else if (!reason.empty()) {
-          warn("orbitpick: " + path + ":" + std::to_string(line_number) +
-               ": " + reason + "; line skipped");
+          warn("orbitpick: " + path + ":" + std::to_string(line_number) + ": " +
+               reason + "; line skipped");
         }
       }
       p = line_end + 1;

@@ -2,10 +2,10 @@
 
 #include "catalogue.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 
@@ -203,12 +203,12 @@ TEST(Scan, LineWithTwoNamesGivesTwoSections) {
 TEST(Scan, SectionsFollowCatalogueThenListOrder) {
   const std::string vesta = catalogue_line(4, "Vesta");
   const std::string both = catalogue_line(99, "Vesta Ceres");
-  const ScanRun r = scan(catalogue_header() + vesta + "\n" + both + "\n" +
-                             kCeres + "\n",
-                         {"Ceres", "Vesta"});
-  EXPECT_EQ(section_of(vesta) + section_of(both) + section_of(both) +
-                kCeresSection,
-            r.out);
+  const ScanRun r =
+      scan(catalogue_header() + vesta + "\n" + both + "\n" + kCeres + "\n",
+           {"Ceres", "Vesta"});
+  EXPECT_EQ(
+      section_of(vesta) + section_of(both) + section_of(both) + kCeresSection,
+      r.out);
 }
 
 TEST(Scan, CrlfLinesKeepTheirCarriageReturn) {
@@ -217,7 +217,8 @@ TEST(Scan, CrlfLinesKeepTheirCarriageReturn) {
   EXPECT_EQ(kCeresSection, r.out);
   // A 174-byte line and its CR make 175 bytes: complete, with an empty name.
   const std::string line = std::string(kCeres).substr(0, 174) + "\r";
-  EXPECT_EQ(section_of(line), scan(catalogue_header() + line + "\n", {"0.07"}).out);
+  EXPECT_EQ(section_of(line),
+            scan(catalogue_header() + line + "\n", {"0.07"}).out);
 }
 
 TEST(Scan, SkippedLinesAreReportedWithTheirFileLine) {
@@ -226,11 +227,12 @@ TEST(Scan, SkippedLinesAreReportedWithTheirFileLine) {
                catalogue_line(1, "Ceres", "Q2555") + "\n" + kCeres + "\n",
            {"Ceres", "short"});
   EXPECT_EQ(kCeresSection, r.out);
-  EXPECT_EQ((std::vector<std::string>{
-                "orbitpick: MPCORB.DAT:45: line shorter than 175 bytes; line "
-                "skipped",
-                "orbitpick: MPCORB.DAT:46: invalid packed epoch; line skipped"}),
-            r.warnings);
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "orbitpick: MPCORB.DAT:45: line shorter than 175 bytes; line "
+          "skipped",
+          "orbitpick: MPCORB.DAT:46: invalid packed epoch; line skipped"}),
+      r.warnings);
 }
 
 TEST(Scan, BufferSizesAndReadSizesDoNotChangeTheResult) {

@@ -1,13 +1,12 @@
 // The built program end to end: exit statuses, the console report, the
 // output file and what is left of it when a run fails.
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 
@@ -16,11 +15,11 @@ namespace {
 
 using test::catalogue_header;
 using test::catalogue_line;
-using test::without_credit;
 using test::list_dir;
 using test::read_file;
 using test::run_orbitpick;
 using test::TempDir;
+using test::without_credit;
 using test::write_file;
 
 const char kUsage[] =
@@ -57,7 +56,8 @@ TEST_F(CliTest, FewerThanThreePathsPrintUsageAndExitTwo) {
 
 TEST_F(CliTest, HelpPrintsUsageAndExitsZero) {
   for (const char* flag : {"-h", "--help"}) {
-    const test::RunResult r = run_orbitpick({flag, "a", "b", "out.ini"}, dir.dir());
+    const test::RunResult r =
+        run_orbitpick({flag, "a", "b", "out.ini"}, dir.dir());
     EXPECT_EQ(0, r.status);
     EXPECT_EQ(kUsage, without_credit(r.out));
   }
@@ -73,8 +73,8 @@ TEST_F(CliTest, VersionPrintsNameAndVersion) {
 
 TEST_F(CliTest, RunWritesSectionsAndReport) {
   write_file(dir.path("out.ini"), "old contents\n");
-  const test::RunResult r =
-      run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini", "ignored"}, dir.dir());
+  const test::RunResult r = run_orbitpick(
+      {"list.csv", "MPCORB.DAT", "out.ini", "ignored"}, dir.dir());
   EXPECT_EQ(0, r.status);
   EXPECT_EQ("", r.err);
   EXPECT_EQ("\n begin\n\n\n End of processing: 3 asteroids.\n\n Finished!\n\n",
@@ -82,7 +82,8 @@ TEST_F(CliTest, RunWritesSectionsAndReport) {
   const std::string ini = read_file(dir.path("out.ini"));
   EXPECT_EQ(0u, ini.find("[1ceres]\n"));
   EXPECT_NE(std::string::npos, ini.find("\n[433eros]\n"));
-  EXPECT_NE(std::string::npos, ini.find("orbit_Epoch                    = 2460600.5\n"));
+  EXPECT_NE(std::string::npos,
+            ini.find("orbit_Epoch                    = 2460600.5\n"));
   EXPECT_EQ(std::string::npos, ini.find("vesta"));
   EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini"}),
             list_dir(dir.dir()));
@@ -123,9 +124,9 @@ TEST_F(CliTest, MissingInputsFailBeforeTheRunAndKeepTheOutput) {
     EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n'));
     EXPECT_EQ(old, read_file(dir.path("out.ini")));
   }
-  EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "folder", "list.csv",
-                                      "out.ini"}),
-            list_dir(dir.dir()));
+  EXPECT_EQ(
+      (std::vector<std::string>{"MPCORB.DAT", "folder", "list.csv", "out.ini"}),
+      list_dir(dir.dir()));
 }
 
 TEST_F(CliTest, OutputLinkedToAnInputIsRefused) {
@@ -141,8 +142,8 @@ TEST_F(CliTest, SymlinkedOutputStaysALinkAndItsTargetIsReplaced) {
   std::filesystem::create_directory(dir.path("stellarium"));
   write_file(dir.path("stellarium/ssystem_minor.ini"), "old\n");
   chmod(dir.path("stellarium/ssystem_minor.ini").c_str(), 0640);
-  ASSERT_EQ(0, symlink("stellarium/ssystem_minor.ini",
-                       dir.path("out.ini").c_str()));
+  ASSERT_EQ(
+      0, symlink("stellarium/ssystem_minor.ini", dir.path("out.ini").c_str()));
   const test::RunResult r =
       run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
   EXPECT_EQ(0, r.status);
@@ -158,10 +159,10 @@ TEST_F(CliTest, SymlinkedOutputStaysALinkAndItsTargetIsReplaced) {
 TEST_F(CliTest, WarningsKeepExitStatusZero) {
   write_file(dir.path("list.csv"),
              "\"Name\"\n\"\"\n x\"Ceres\"\n\"Eros\"\nno quote here\n");
-  write_file(dir.path("MPCORB.DAT"),
-             catalogue_header() + "Eros, too short\n" +
-                 catalogue_line(433, "Eros", "X24AH") + "\n" +
-                 catalogue_line(433, "Eros") + "\n");
+  write_file(dir.path("MPCORB.DAT"), catalogue_header() + "Eros, too short\n" +
+                                         catalogue_line(433, "Eros", "X24AH") +
+                                         "\n" + catalogue_line(433, "Eros") +
+                                         "\n");
   const test::RunResult r =
       run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
   EXPECT_EQ(0, r.status);

@@ -2,10 +2,10 @@
 
 #include "epoch.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace orbitpick {
 namespace {
@@ -15,19 +15,19 @@ TEST(Epoch, KnownDates) {
     const char* packed;
     double jd;
   } cases[] = {
-      {"K24AH", 2460600.5},  // 2024 October 17
-      {"K2555", 2460800.5},  // 2025 May 5
-      {"K2412", 2460311.5},  // 2024 January 2: month 13 of 2023
-      {"K0011", 2451544.5},  // 2000 January 1
-      {"K2501", 2460676.5},  // month "0" decodes as 1
-      {"K25a1", 2460676.5},  // lower case is not in the alphabet
-      {"K25D1", 2461041.5},  // month 13 is January of the next year
-      {"K24BV", 2460645.5},  // 31 November is 1 December
+      {"K24AH", 2460600.5},     // 2024 October 17
+      {"K2555", 2460800.5},     // 2025 May 5
+      {"K2412", 2460311.5},     // 2024 January 2: month 13 of 2023
+      {"K0011", 2451544.5},     // 2000 January 1
+      {"K2501", 2460676.5},     // month "0" decodes as 1
+      {"K25a1", 2460676.5},     // lower case is not in the alphabet
+      {"K25D1", 2461041.5},     // month 13 is January of the next year
+      {"K24BV", 2460645.5},     // 31 November is 1 December
       {"K2555xyz", 2460800.5},  // characters after the fifth are ignored
-      {"K255", 2460796.5},   // no day character: day 1
-      {"K 555", 2453495.5},  // year " 5" parses as 5: 2005
-      {"K-155", 2451303.5},  // a sign is accepted: 1999
-      {"K5x55", 2453495.5},  // the year stops at the first non-digit: 2005
+      {"K255", 2460796.5},      // no day character: day 1
+      {"K 555", 2453495.5},     // year " 5" parses as 5: 2005
+      {"K-155", 2451303.5},     // a sign is accepted: 1999
+      {"K5x55", 2453495.5},     // the year stops at the first non-digit: 2005
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.jd, jd(c.packed)) << c.packed;
@@ -43,9 +43,8 @@ TEST(Epoch, CenturyLetters) {
 }
 
 TEST(Epoch, InvalidEpochs) {
-  for (const char* packed :
-       {"", "K", "K2", "K24", "A24AH", "k24AH", " K24A", "Kxx55", "K+x55",
-        "K- 55", "K  55", "K\n\n55"}) {
+  for (const char* packed : {"", "K", "K2", "K24", "A24AH", "k24AH", " K24A",
+                             "Kxx55", "K+x55", "K- 55", "K  55", "K\n\n55"}) {
     EXPECT_FALSE(epoch_is_valid(packed)) << '"' << packed << '"';
     EXPECT_TRUE(std::isnan(jd(packed))) << '"' << packed << '"';
   }

@@ -3,6 +3,7 @@
 // the usual shape. A failed run leaves the destination as it was.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,8 +17,6 @@
 #include <string_view>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "catalogue.h"
 #include "test_util.h"

@@ -2,8 +2,7 @@
 // gzip by content, and the program run on plain, compressed, multi-member,
 // truncated and corrupt catalogues.
 
-#include "gzip_reader.h"
-
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "catalogue.h"
+#include "gzip_reader.h"
 #include "input_file.h"
 #include "line_reader.h"
 #include "name_matcher.h"
@@ -25,12 +23,12 @@ namespace {
 
 using test::catalogue_header;
 using test::catalogue_line;
-using test::without_credit;
 using test::list_dir;
 using test::read_file;
 using test::run_orbitpick;
 using test::StringReader;
 using test::TempDir;
+using test::without_credit;
 using test::write_file;
 
 constexpr char kTruncated[] = "unexpected end of compressed data";
@@ -60,7 +58,8 @@ std::string gzip(const std::string& data, int level = Z_DEFAULT_COMPRESSION) {
 std::string big_catalogue(int count) {
   std::string text = catalogue_header();
   for (int i = 1; i <= count; ++i) {
-    text += catalogue_line(i, i % 100 == 0 ? "Ceres" : "N" + std::to_string(i * 7919));
+    text += catalogue_line(
+        i, i % 100 == 0 ? "Ceres" : "N" + std::to_string(i * 7919));
     text += '\n';
   }
   return text;
@@ -77,7 +76,8 @@ ReadAll read_all(Reader* reader, std::size_t step = 64 * 1024) {
   ReadAll result;
   std::vector<char> buf(step);
   for (;;) {
-    const std::ptrdiff_t got = reader->read(buf.data(), buf.size(), &result.err);
+    const std::ptrdiff_t got =
+        reader->read(buf.data(), buf.size(), &result.err);
     if (got < 0) return result;
     if (got == 0) break;
     EXPECT_LE(static_cast<std::size_t>(got), step);
@@ -142,8 +142,8 @@ TEST(GzipReader, TinyBuffersGiveTheSameBytes) {
 
 TEST(GzipReader, ThroughLineBufferRunsAreWholeLines) {
   const std::string plain = big_catalogue(2000) + "last line without end";
-  std::unique_ptr<Reader> reader = make_gzip_reader(
-      std::make_unique<StringReader>(gzip(plain), 777), 1500);
+  std::unique_ptr<Reader> reader =
+      make_gzip_reader(std::make_unique<StringReader>(gzip(plain), 777), 1500);
   LineBuffer lines;
   init_line_buffer(&lines, reader.get(), 1000);
   std::string joined;
@@ -264,8 +264,8 @@ TEST(OpenCatalogue, RecognizesGzipByContent) {
   const std::string plain = big_catalogue(300);
   write_file(dir.path("plain.dat"), plain);
   write_file(dir.path("packed.dat"), gzip(plain));
-  write_file(dir.path("packed.txt.gz"), gzip(plain.substr(0, 1000)) +
-                                            gzip(plain.substr(1000)));
+  write_file(dir.path("packed.txt.gz"),
+             gzip(plain.substr(0, 1000)) + gzip(plain.substr(1000)));
   for (const char* name : {"plain.dat", "packed.dat", "packed.txt.gz"}) {
     SCOPED_TRACE(name);
     std::string err;
@@ -326,8 +326,8 @@ ScanResult scan(Reader* reader, std::size_t buffer_bytes) {
     result.out.append(block.data(), block.size());
     return true;
   };
-  result.ok = scan_catalogue(reader, matcher, options, &result.lines,
-                             &result.err);
+  result.ok =
+      scan_catalogue(reader, matcher, options, &result.lines, &result.err);
   return result;
 }
 
@@ -356,8 +356,8 @@ TEST(ScanCatalogue, SameSectionsFromPlainAndCompressed) {
 
 TEST(ScanCatalogue, CorruptCompressedCatalogueFailsTheScan) {
   const std::string compressed = gzip(big_catalogue(2500));
-  std::unique_ptr<Reader> reader = make_gzip_reader(
-      std::make_unique<StringReader>(
+  std::unique_ptr<Reader> reader =
+      make_gzip_reader(std::make_unique<StringReader>(
           compressed.substr(0, compressed.size() * 2 / 3)));
   const ScanResult r = scan(reader.get(), 4096);
   EXPECT_FALSE(r.ok);
@@ -428,16 +428,16 @@ TEST_F(GzipCliTest, CompressedCataloguesGiveTheSameReportAndFile) {
     EXPECT_EQ(golden, read_file(dir.path("out.ini")));
   }
 
-  const test::RunResult piped = run_orbitpick(
-      {"list.csv", "-", "piped.ini"}, dir.dir(), dir.path("packed"));
+  const test::RunResult piped = run_orbitpick({"list.csv", "-", "piped.ini"},
+                                              dir.dir(), dir.path("packed"));
   EXPECT_EQ(0, piped.status) << piped.err;
   EXPECT_EQ("", piped.err);
   EXPECT_EQ(plain.out, piped.out);
   EXPECT_EQ(golden, read_file(dir.path("piped.ini")));
-  EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini",
-                                      "packed", "piped.ini", "plain.ini",
-                                      "two-members.dat"}),
-            list_dir(dir.dir()));
+  EXPECT_EQ(
+      (std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini", "packed",
+                                "piped.ini", "plain.ini", "two-members.dat"}),
+      list_dir(dir.dir()));
 }
 
 TEST_F(GzipCliTest, CompressedEmptyCatalogueIsAnEmptyRun) {
@@ -486,9 +486,9 @@ TEST_F(GzipCliTest, CorruptCatalogueOnStandardInput) {
   EXPECT_EQ(std::string("orbitpick: -: ") + kTruncated + "\n", r.err);
   EXPECT_EQ(std::string::npos, r.out.find(" Finished!"));
   EXPECT_EQ("old\n", read_file(dir.path("out.ini")));
-  EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "cut.gz", "list.csv",
-                                      "out.ini"}),
-            list_dir(dir.dir()));
+  EXPECT_EQ(
+      (std::vector<std::string>{"MPCORB.DAT", "cut.gz", "list.csv", "out.ini"}),
+      list_dir(dir.dir()));
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include "line_reader.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 
@@ -55,8 +55,8 @@ TEST(LineBuffer, LineLongerThanTheLimitIsRefused) {
 }
 
 TEST(LineBuffer, CountNewlines) {
-  const std::string text = std::string(1000, 'x') + "\n\n" +
-                           std::string(37, '\n') + "y";
+  const std::string text =
+      std::string(1000, 'x') + "\n\n" + std::string(37, '\n') + "y";
   EXPECT_EQ(39, count_newlines(text.data(), text.data() + text.size()));
   EXPECT_EQ(0, count_newlines(text.data(), text.data()));
 }

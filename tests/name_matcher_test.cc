@@ -3,11 +3,11 @@
 
 #include "name_matcher.h"
 
+#include <gtest/gtest.h>
+
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "catalogue.h"
 #include "test_util.h"
@@ -75,8 +75,8 @@ std::string fast_scan(const std::string& catalogue,
 }
 
 TEST(NameMatcher, FindsOverlappingAndNestedNames) {
-  const std::vector<std::string> names = {"Apollo", "Apollonia", "llo", "o",
-                                          "onia", "2004 PC1", "2004 PC112"};
+  const std::vector<std::string> names = {
+      "Apollo", "Apollonia", "llo", "o", "onia", "2004 PC1", "2004 PC112"};
   for (bool simd : {true, false}) {
     NameMatcher m = build_name_matcher(names);
     m.use_simd = m.use_simd && simd;
@@ -136,9 +136,9 @@ TEST(NameMatcher, AgreesWithSubstringSearchOnRandomLines) {
 
 TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
   std::mt19937 rng(7);
-  const char* const pool[] = {"Ceres", "Ceresia", "eres", "Vesta", "Eros",
-                              "2004 PC112", "2004 PC1", "1", "0.0", "K25",
-                              "e", "(4)", "12", "Vesta Ceres"};
+  const char* const pool[] = {
+      "Ceres", "Ceresia", "eres", "Vesta", "Eros", "2004 PC112", "2004 PC1",
+      "1",     "0.0",     "K25",  "e",     "(4)",  "12",         "Vesta Ceres"};
   for (int round = 0; round < 1000; ++round) {
     std::string catalogue = test::catalogue_header();
     const int lines = static_cast<int>(rng() % 60);

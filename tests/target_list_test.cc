@@ -2,10 +2,10 @@
 
 #include "target_list.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "test_util.h"
 
@@ -73,18 +73,18 @@ TEST(ParseListLine, FirstFieldShapes) {
       {"\"Ceres\",\"Asteroid\",7.1", true, "Ceres", false},
       {"\" \tCeres \t\",1", true, "Ceres", false},
       {"\"2004 PC112\"", true, "2004 PC112", false},
-      {"\"Ceres", true, "Ceres", false},         // no closing quote
-      {"\"Ceres\r", true, "Ceres", false},       // nor before the CR
-      {"  \t\"Ceres\"", true, "Ceres", false},   // blanks before the quote
-      {"\"van \"Gogh\"", true, "van", false},    // up to the next quote
+      {"\"Ceres", true, "Ceres", false},        // no closing quote
+      {"\"Ceres\r", true, "Ceres", false},      // nor before the CR
+      {"  \t\"Ceres\"", true, "Ceres", false},  // blanks before the quote
+      {"\"van \"Gogh\"", true, "van", false},   // up to the next quote
       {"no quote at all", false, "", false},
       {"", false, "", false},
-      {"\"\",1", false, "", true},               // empty name
+      {"\"\",1", false, "", true},  // empty name
       {"\"  \"", false, "", true},
       {" \"", false, "", true},
-      {"ab\"Ceres\"", false, "", true},          // quote not first
+      {"ab\"Ceres\"", false, "", true},  // quote not first
       {"Ceres,\"Asteroid\"", false, "", true},
-      {"\r\"Ceres\"", false, "", true},          // CR is not a blank here
+      {"\r\"Ceres\"", false, "", true},  // CR is not a blank here
   };
   for (const auto& c : cases) {
     std::string name = "unchanged";
@@ -112,8 +112,8 @@ TEST(ReadTargetList, SortedByteWiseWithoutDuplicates) {
 }
 
 TEST(ReadTargetList, WarningsNameFileAndLine) {
-  const ListRead r = read_list(
-      "header\n\"\"\nplain line\n x\"Ceres\"\n\"Vesta\"\n");
+  const ListRead r =
+      read_list("header\n\"\"\nplain line\n x\"Ceres\"\n\"Vesta\"\n");
   EXPECT_EQ(Names{"Vesta"}, r.names);
   EXPECT_EQ((std::vector<std::string>{
                 "orbitpick: list.csv:2: no object name in first field; "

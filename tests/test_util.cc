@@ -23,7 +23,8 @@ namespace test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "orbitpick-XXXXXX").string();
+  std::string pattern =
+      (fs::temp_directory_path() / "orbitpick-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
   dir_ = pattern;
 }
@@ -134,8 +135,8 @@ RunResult finish_orbitpick(int pid, const std::string& dir) {
   RunResult result;
   int status = 0;
   waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status)
-                                    : 128 + WTERMSIG(status);
+  result.status =
+      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = read_file(out_path);
   result.err = read_file(err_path);
   fs::remove(out_path);
