@@ -43,7 +43,7 @@ static const int kListSizes[] = {1, 10, 100, 1000, 10000};
 
 struct Rng {
   uint64_t s;
-  explicit Rng(uint64_t seed) : s(seed) {}
+  explicit Rng(uint64_t start) : s(start) {}
   uint64_t next() {
     uint64_t z = (s += 0x9E3779B97F4A7C15ULL);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
@@ -296,7 +296,7 @@ static const char* const kHeader[] = {
     "",
     "SYNTHETIC BENCHMARK FILE: every orbit below was made up by gen_catalogue "
     "with a",
-    "fixed random seed. The layout follows the MPCORB export format, the "
+    "fixed starting value. The columns are those of MPCORB.DAT; the "
     "contents do",
     "not describe any real minor planet and must not be used for observing.",
     "",
