@@ -2,7 +2,6 @@
 
 #include "catalogue.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -120,7 +119,6 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   out.reserve(options.flush_bytes + 4096);
   MatchState state;
   std::vector<NameMatch> matches;
-  std::vector<std::uint32_t> hits;
 
   int header_left = kHeaderLines;
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -151,18 +149,18 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     const char* counted = p;         // line feeds before here are counted
     std::int64_t line_base = count;  // catalogue lines before "counted"
     for (std::size_t i = 0; i < matches.size();) {
+      // The matches of one line are its distinct names, and every one of
+      // them gives the same section.
+      const std::uint32_t line_start = matches[i].line_start;
       const char* at = p + matches[i].offset;
-      const char* line_begin = at;
-      while (line_begin > p && line_begin[-1] != '\n') --line_begin;
+      std::size_t sections = 0;
+      for (; i < matches.size() && matches[i].line_start == line_start; ++i) {
+        ++sections;
+      }
+      const char* line_begin = p + line_start;
       const char* line_end =
           static_cast<const char*>(std::memchr(at, '\n', end - at));
       if (line_end == nullptr) line_end = end;
-      hits.clear();
-      for (; i < matches.size() && p + matches[i].offset < line_end; ++i) {
-        hits.push_back(matches[i].name);
-      }
-      std::sort(hits.begin(), hits.end());
-      hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
 
       const std::string_view line(line_begin, line_end - line_begin);
       const std::string_view problem = section_problem(line);
@@ -176,7 +174,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
         }
         continue;
       }
-      for (std::size_t h = 0; h < hits.size(); ++h) write_section(line, &out);
+      for (std::size_t k = 0; k < sections; ++k) write_section(line, &out);
       if (out.size() >= options.flush_bytes) {
         if (!options.write(out, err)) return false;
         out.clear();

@@ -51,16 +51,18 @@ std::size_t sieve_bit(std::uint64_t key, std::uint32_t key_len) {
                                   (64 - NameMatcher::kSieveBits));
 }
 
-const NameMatcher::Slot* find_slot(const NameMatcher& m, std::uint64_t key,
-                                   std::uint32_t key_len) {
+// Slot of (key, key_len) in the exact check's table: the one holding it, or
+// the empty one where it belongs.
+std::size_t slot_index(const NameMatcher& m, std::uint64_t key,
+                       std::uint32_t key_len) {
   const std::size_t mask = m.slots.size() - 1;
   const std::uint64_t h = mix(key, key_len);
-  for (std::size_t i = static_cast<std::size_t>(h ^ (h >> 29)) & mask;;
-       i = (i + 1) & mask) {
-    const NameMatcher::Slot& slot = m.slots[i];
-    if (slot.count == 0) return nullptr;
-    if (slot.key == key && slot.key_len == key_len) return &slot;
+  std::size_t i = static_cast<std::size_t>(h ^ (h >> 29)) & mask;
+  while (m.slots[i].count != 0 &&
+         (m.slots[i].key != key || m.slots[i].key_len != key_len)) {
+    i = (i + 1) & mask;
   }
+  return i;
 }
 
 // What one call of find_names has found so far.
@@ -86,7 +88,8 @@ void add_match(Found* f, std::size_t at, std::uint32_t name) {
   const std::uint64_t line = f->state->base + f->line_start + 1;
   if (f->state->last_line[name] == line) return;
   f->state->last_line[name] = line;
-  f->matches->push_back({static_cast<std::uint32_t>(at), name});
+  f->matches->push_back({static_cast<std::uint32_t>(at), name,
+                         static_cast<std::uint32_t>(f->line_start)});
 }
 
 // Every name that starts at text[at]: the sieve first, then the exact check.
@@ -107,10 +110,9 @@ void check_position(const NameMatcher& m, Found* f, std::size_t at) {
   if (!maybe) return;
   for (const std::uint32_t key_len : m.key_lengths) {
     if (key_len > avail) break;
-    const NameMatcher::Slot* slot =
-        find_slot(m, low_bytes(word, key_len), key_len);
-    if (slot == nullptr) continue;
-    for (std::uint32_t g = slot->first; g < slot->first + slot->count; ++g) {
+    const NameMatcher::Slot& slot =
+        m.slots[slot_index(m, low_bytes(word, key_len), key_len)];
+    for (std::uint32_t g = slot.first; g < slot.first + slot.count; ++g) {
       const std::string& name = m.names[m.grouped[g]];
       if (name.size() <= avail &&
           std::memcmp(p + key_len, name.data() + key_len,
@@ -362,20 +364,6 @@ void fill_buckets(NameMatcher* m) {
   }
 }
 
-// Slot of (key, key_len) in the exact check's table: the one holding it, or
-// the empty one where it belongs.
-std::size_t slot_index(const NameMatcher& m, std::uint64_t key,
-                       std::uint32_t key_len) {
-  const std::size_t mask = m.slots.size() - 1;
-  const std::uint64_t h = mix(key, key_len);
-  std::size_t i = static_cast<std::size_t>(h ^ (h >> 29)) & mask;
-  while (m.slots[i].count != 0 &&
-         (m.slots[i].key != key || m.slots[i].key_len != key_len)) {
-    i = (i + 1) & mask;
-  }
-  return i;
-}
-
 // Groups the names by (key length, key) for the exact check, each group in
 // list order, and marks their first bytes in the sieve.
 void fill_tables(NameMatcher* m) {
@@ -463,27 +451,12 @@ std::int64_t find_names(const NameMatcher& m, std::string_view text,
     if (state->last_line.size() != m.names.size()) {
       state->last_line.assign(m.names.size(), 0);
     }
+    using Finder = std::int64_t (*)(const NameMatcher&, Found*);
+    static constexpr Finder kFinders[NameMatcher::kMaxFingerprint] = {
+        find_names_with<1>, find_names_with<2>, find_names_with<3>,
+        find_names_with<4>, find_names_with<5>, find_names_with<6>};
     Found f{text, state, matches};
-    switch (m.fingerprint) {
-      case 1:
-        lines = find_names_with<1>(m, &f);
-        break;
-      case 2:
-        lines = find_names_with<2>(m, &f);
-        break;
-      case 3:
-        lines = find_names_with<3>(m, &f);
-        break;
-      case 4:
-        lines = find_names_with<4>(m, &f);
-        break;
-      case 5:
-        lines = find_names_with<5>(m, &f);
-        break;
-      default:
-        lines = find_names_with<6>(m, &f);
-        break;
-    }
+    lines = kFinders[m.fingerprint - 1](m, &f);
   }
   state->base += text.size() + 1;
   return lines;
@@ -497,6 +470,7 @@ void names_in_line(const NameMatcher& m, std::string_view line,
   const std::size_t before = hits->size();
   for (const NameMatch& match : matches) hits->push_back(match.name);
   std::sort(hits->begin() + static_cast<std::ptrdiff_t>(before), hits->end());
+  // Once per line, but "line" may hold several.
   hits->erase(std::unique(hits->begin() + static_cast<std::ptrdiff_t>(before),
                           hits->end()),
               hits->end());

@@ -61,11 +61,12 @@ struct NameMatcher {
   bool use_simd = false;       // the vector filter runs on this processor
 };
 
-/// One occurrence of a name: its offset in the searched text and its index
-/// in the target list.
+/// One occurrence of a name: its offset in the searched text, its index in
+/// the target list, and the offset of the start of its line.
 struct NameMatch {
   std::uint32_t offset;
   std::uint32_t name;
+  std::uint32_t line_start = 0;
 };
 
 /// What find_names remembers from one call to the next, so that a name is
@@ -83,7 +84,8 @@ NameMatcher build_name_matcher(std::vector<std::string> names);
 /// that occurs in that line of "text", ordered by offset (names at one offset
 /// in any order). Overlapping and nested occurrences all count: "Apollo" and
 /// "Apollonia" are both found in "(358) Apollonia". Returns the number of
-/// line feeds in "text", which the same pass counts. REQUIRES:
+/// line feeds in "text", which the same pass counts. Since each name comes
+/// once per line, the matches of one line are its distinct names. REQUIRES:
 /// text.size() < 2^32; successive texts given with one "state" never split a
 /// line between them.
 std::int64_t find_names(const NameMatcher& m, std::string_view text,
