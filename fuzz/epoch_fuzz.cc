@@ -27,19 +27,13 @@ std::int64_t days_from_civil(std::int64_t y, int m, int d) {
   return era * 146097 + doe - 719468;
 }
 
+// The packed century letters in order, a hundred years apart from 1800.
 int century_start(char letter) {
-  switch (letter) {
-    case 'I':
-      return 1800;
-    case 'J':
-      return 1900;
-    case 'K':
-      return 2000;
-    case 'L':
-      return 2100;
-    default:
-      return -1;
+  constexpr char kLetters[] = "IJKL";
+  for (int i = 0; i < 4; ++i) {
+    if (kLetters[i] == letter) return 1800 + 100 * i;
   }
+  return -1;
 }
 
 }  // namespace

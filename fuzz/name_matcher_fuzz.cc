@@ -102,6 +102,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       fuzz::check(matches[0].offset == 7 && matches[0].name == 7);
       for (std::size_t i = 1; i < matches.size(); ++i) {
         fuzz::check(i == 1 || matches[i - 1].offset <= matches[i].offset);
+        // line_start is where the match's line begins.
+        const std::string_view piece(copy.get(), n);
+        const std::size_t start = matches[i].line_start;
+        fuzz::check(start <= matches[i].offset &&
+                    (start == 0 || piece[start - 1] == '\n') &&
+                    piece.substr(start, matches[i].offset - start).find('\n') ==
+                        std::string_view::npos);
         all.push_back({static_cast<std::uint32_t>(cuts[c] + matches[i].offset),
                        matches[i].name});
       }
