@@ -38,7 +38,7 @@ struct Result {
   std::string out;
   std::vector<std::string> warnings;
   std::int64_t lines = -1;
-  std::string err;
+  Error err;
   int writes = 0;  // calls of "write", the failing one included
 };
 
@@ -59,10 +59,10 @@ Result reference_scan(std::string_view catalogue,
       if (line.find(name) != std::string_view::npos) ++hits;
     }
     if (hits == 0) continue;
-    const std::string_view problem = section_problem(line);
-    if (!problem.empty()) {
+    Error problem;
+    if (!check_section_line(line, &problem)) {
       r.warnings.push_back("orbitpick: MPCORB.DAT:" + std::to_string(number) +
-                           ": " + std::string(problem) + "; line skipped");
+                           ": " + problem.what + "; line skipped");
       continue;
     }
     for (int i = 0; i < hits; ++i) write_section(line, &r.out);
@@ -84,11 +84,8 @@ Result scan(std::string_view catalogue, const NameMatcher& matcher,
   options.warn = [&](const std::string& message) {
     r.warnings.push_back(message);
   };
-  options.write = [&](std::string_view block, std::string* err) {
-    if (r.writes++ == fail_write_at) {
-      *err = kWriteError;
-      return false;
-    }
+  options.write = [&](std::string_view block, Error* err) {
+    if (r.writes++ == fail_write_at) return fail(err, "out.ini", kWriteError);
     r.out.append(block);
     return true;
   };
@@ -121,14 +118,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     if (failure < 2) {
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
                               flush_bytes, std::string_view::npos, -1);
-      fuzz::check(got.ok && got.err.empty());
+      fuzz::check(got.ok && got.err.what.empty());
       fuzz::check(got.lines == expected.lines);
       fuzz::check(got.warnings == expected.warnings);
       fuzz::check(got.out == expected.out);
     } else if (failure == 2 && !catalogue.empty()) {
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
                               flush_bytes, catalogue.size() / 2, -1);
-      fuzz::check(!got.ok && got.err == fuzz::kReadError);
+      fuzz::check(!got.ok && got.err.what == fuzz::kReadError &&
+                  got.err.path == "MPCORB.DAT");
       fuzz::check(expected.out.compare(0, got.out.size(), got.out) == 0);
     } else if (failure == 3) {
       // The scan must stop at the first failed write and report it.
@@ -137,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       const int fail_at = full.writes / 2;
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
                               flush_bytes, std::string_view::npos, fail_at);
-      fuzz::check(!got.ok && got.err == kWriteError);
+      fuzz::check(!got.ok && got.err.what == kWriteError &&
+                  got.err.path == "out.ini");
       fuzz::check(got.writes == fail_at + 1);
       fuzz::check(expected.out.compare(0, got.out.size(), got.out) == 0);
     }

@@ -26,15 +26,16 @@ class BytesReader : public Reader {
               std::size_t fail_at = std::string_view::npos)
       : data_(data), step_(std::max<std::size_t>(step, 1)), fail_at_(fail_at) {}
 
-  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override {
+  bool read(char* buf, std::size_t size, std::size_t* got,
+            Error* err) override {
     std::size_t n = std::min({size, step_, data_.size() - pos_});
     if (fail_at_ != std::string_view::npos && pos_ + n > fail_at_) {
-      *err = kReadError;
-      return -1;
+      return fail(err, kReadError);
     }
     if (n > 0) std::memcpy(buf, data_.data() + pos_, n);
     pos_ += n;
-    return static_cast<std::ptrdiff_t>(n);
+    *got = n;
+    return true;
   }
 
  private:

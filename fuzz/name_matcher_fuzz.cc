@@ -122,14 +122,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     }
   }
 
-  std::vector<std::uint32_t> hits = {7};
-  names_in_line(m, text, &hits);
-  std::vector<std::uint32_t> expected_hits = {7};
-  for (const NameMatch& match : expected) expected_hits.push_back(match.name);
-  std::sort(expected_hits.begin() + 1, expected_hits.end());
-  expected_hits.erase(
-      std::unique(expected_hits.begin() + 1, expected_hits.end()),
-      expected_hits.end());
-  fuzz::check(hits == expected_hits);
   return 0;
 }

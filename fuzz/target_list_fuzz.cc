@@ -30,18 +30,18 @@ void reference_list(std::string_view csv, std::vector<std::string>* list,
                     std::vector<std::string>* warnings) {
   std::size_t number = 0;
   std::string name;
-  std::string reason;
+  Error reason;
   std::size_t begin = 0;
   while (begin < csv.size()) {
     std::size_t end = csv.find('\n', begin);
     if (end == std::string_view::npos) end = csv.size();
     ++number;
     if (number > 1) {
-      if (parse_list_line(csv.substr(begin, end - begin), &name, &reason)) {
-        list->push_back(name);
-      } else if (!reason.empty()) {
+      if (!parse_list_line(csv.substr(begin, end - begin), &name, &reason)) {
         warnings->push_back("orbitpick: list.csv:" + std::to_string(number) +
-                            ": " + reason + "; line skipped");
+                            ": " + reason.what + "; line skipped");
+      } else if (!name.empty()) {
+        list->push_back(name);
       }
     }
     begin = end + 1;
@@ -69,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     warnings.push_back(message);
   };
   std::vector<std::string> list;
-  std::string err;
+  Error err;
   fuzz::check(read_target_list(&lines, "list.csv", warn, &list, &err));
-  fuzz::check(err.empty());
+  fuzz::check(err.what.empty());
 
   for (std::size_t i = 0; i < list.size(); ++i) {
     const std::string& name = list[i];
@@ -92,10 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   if (!csv.empty()) {
     fuzz::BytesReader failing(csv, step, csv.size() / 2);
     init_line_buffer(&lines, &failing, buffer_bytes);
-    err.clear();
+    err = Error();
     fuzz::check(!read_target_list(
         &lines, "list.csv", [](const std::string&) {}, &list, &err));
-    fuzz::check(err == fuzz::kReadError);
+    fuzz::check(err.what == fuzz::kReadError && err.path == "list.csv");
   }
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "epoch.h"
+#include "target_list.h"
 
 namespace orbitpick {
 namespace {
@@ -43,12 +44,14 @@ void erase_first(std::string* s, char c) {
 
 }  // namespace
 
-std::string_view section_problem(std::string_view line) {
-  if (line.size() < kMinLineBytes) return "line shorter than 175 bytes";
-  if (!epoch_is_valid(std::string(field(line, kEpoch)))) {
-    return "invalid packed epoch";
+bool check_section_line(std::string_view line, Error* err) {
+  if (line.size() < kMinLineBytes) {
+    return fail(err, "line shorter than 175 bytes");
   }
-  return {};
+  if (!epoch_is_valid(std::string(field(line, kEpoch)))) {
+    return fail(err, "invalid packed epoch");
+  }
+  return true;
 }
 
 void write_section(std::string_view line, std::string* out) {
@@ -111,14 +114,15 @@ void write_section(std::string_view line, std::string* out) {
 
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                     const ScanOptions& options, std::int64_t* lines,
-                    std::string* err) {
-  err->clear();
+                    Error* err) {
+  *err = Error();
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   std::string out;
   out.reserve(options.flush_bytes + 4096);
   MatchState state;
   std::vector<NameMatch> matches;
+  Error skip;
 
   int header_left = kHeaderLines;
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -163,14 +167,13 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
       if (line_end == nullptr) line_end = end;
 
       const std::string_view line(line_begin, line_end - line_begin);
-      const std::string_view problem = section_problem(line);
-      if (!problem.empty()) {
+      if (!check_section_line(line, &skip)) {
         line_base += count_newlines(counted, line_begin);
         counted = line_begin;
         if (options.warn) {
-          options.warn("orbitpick: " + options.path + ":" +
-                       std::to_string(line_base + 1 + kHeaderLines) + ": " +
-                       std::string(problem) + "; line skipped");
+          options.warn(format_line_warning(options.path,
+                                           line_base + 1 + kHeaderLines,
+                                           skip.what + "; line skipped"));
         }
         continue;
       }
@@ -182,7 +185,10 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     }
     count += run_lines;
   }
-  if (!err->empty()) return false;
+  if (!err->what.empty()) {
+    name_path(err, options.path);
+    return false;
+  }
   *lines = count;
   return options.write(out, err);
 }

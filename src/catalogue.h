@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
+#include "diagnostics.h"
 #include "line_reader.h"
 #include "name_matcher.h"
-#include "target_list.h"
 
 namespace orbitpick {
 
@@ -34,13 +34,13 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kLineEnd = "\n";
 #endif
 
-/// Why "line" cannot give a complete section ("line shorter than 175 bytes",
-/// "invalid packed epoch"), or an empty view when it can.
-std::string_view section_problem(std::string_view line);
+/// Checks that "line" gives a complete section; fails with the reason
+/// ("line shorter than 175 bytes", "invalid packed epoch") when it cannot.
+bool check_section_line(std::string_view line, Error* err);
 
 /// Appends to "out" the INI section of one catalogue line: the key in square
 /// brackets, thirteen "key = value" lines and an empty line, each ended by
-/// kLineEnd. REQUIRES: section_problem(line) is empty.
+/// kLineEnd. REQUIRES: check_section_line(line) succeeds.
 void write_section(std::string_view line, std::string* out);
 
 /// What the scan needs besides the catalogue and the names.
@@ -50,8 +50,9 @@ struct ScanOptions {
   std::size_t flush_bytes = 64 * 1024;  // sections held before "write"
   std::function<void(std::int64_t count)> progress;
   WarningSink warn;
-  // Takes a block of finished sections; false (with *err) stops the scan.
-  std::function<bool(std::string_view block, std::string* err)> write;
+  // Takes a block of finished sections; a failure stops the scan. The
+  // error it sets names the file written.
+  std::function<bool(std::string_view block, Error* err)> write;
 };
 
 /// Reads the catalogue from "reader" to its end, skipping the header, and
@@ -59,11 +60,11 @@ struct ScanOptions {
 /// occurs in the line, in the order of the lines and, within a line, of the
 /// names. Calls "progress" at every multiple of kProgressEvery lines. A
 /// matched line without a complete section is reported to "warn" and
-/// skipped. Sets *lines to the number of lines after the header. Returns
-/// false, with *err set, when reading or writing fails.
+/// skipped. Sets *lines to the number of lines after the header. Fails when
+/// reading or writing fails; the error names the file concerned.
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                     const ScanOptions& options, std::int64_t* lines,
-                    std::string* err);
+                    Error* err);
 
 }  // namespace orbitpick
 

@@ -25,8 +25,9 @@ bool epoch_is_valid(const std::string& packed);
 /// Julian date of 0 h on the calendar date of "packed" (Gregorian calendar).
 /// Characters after the fifth are ignored; a missing fifth (day) character
 /// counts as day 1. Month and day are not checked against the calendar: day
-/// 31 of a 30-day month is the first of the next month. Returns NaN when
-/// epoch_is_valid(packed) is false.
+/// 31 of a 30-day month is the first of the next month. REQUIRES:
+/// epoch_is_valid(packed); text that cannot be dated gives NaN, never a
+/// date that looks right.
 double jd(std::string packed);
 
 }  // namespace orbitpick

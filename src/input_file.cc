@@ -22,7 +22,8 @@ namespace {
 
 class FileReader : public Reader {
  public:
-  FileReader(std::FILE* file, bool owned) : file_(file), owned_(owned) {
+  FileReader(std::FILE* file, bool owned, std::string path)
+      : file_(file), owned_(owned), path_(std::move(path)) {
     // Our buffer is big; a second one in stdio would only copy the bytes.
     std::setvbuf(file_, nullptr, _IONBF, 0);
   }
@@ -30,18 +31,19 @@ class FileReader : public Reader {
     if (owned_) std::fclose(file_);
   }
 
-  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override {
-    const std::size_t got = std::fread(buf, 1, size, file_);
-    if (got == 0 && std::ferror(file_)) {
-      *err = std::strerror(errno);
-      return -1;
+  bool read(char* buf, std::size_t size, std::size_t* got,
+            Error* err) override {
+    *got = std::fread(buf, 1, size, file_);
+    if (*got == 0 && std::ferror(file_)) {
+      return fail(err, path_, std::strerror(errno));
     }
-    return static_cast<std::ptrdiff_t>(got);
+    return true;
   }
 
  private:
   std::FILE* file_;
   bool owned_;
+  std::string path_;
 };
 
 // Hands out bytes already taken from "source" before the rest of it. Standard
@@ -52,14 +54,17 @@ class PrefixReader : public Reader {
   PrefixReader(std::string prefix, std::unique_ptr<Reader> source)
       : prefix_(std::move(prefix)), source_(std::move(source)) {}
 
-  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override {
+  bool read(char* buf, std::size_t size, std::size_t* got,
+            Error* err) override {
     const std::size_t n = std::min(size, prefix_.size() - used_);
     std::memcpy(buf, prefix_.data() + used_, n);
     used_ += n;
-    if (n == size) return static_cast<std::ptrdiff_t>(n);
-    const std::ptrdiff_t got = source_->read(buf + n, size - n, err);
-    if (got < 0) return -1;
-    return static_cast<std::ptrdiff_t>(n) + got;
+    *got = n;
+    if (n == size) return true;
+    std::size_t more = 0;
+    if (!source_->read(buf + n, size - n, &more, err)) return false;
+    *got += more;
+    return true;
   }
 
  private:
@@ -70,54 +75,55 @@ class PrefixReader : public Reader {
 
 }  // namespace
 
-std::unique_ptr<Reader> open_input_file(const std::string& path,
-                                        std::string* err) {
+bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
+                     Error* err) {
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    *err = std::strerror(errno != 0 ? errno : ENOENT);
-    return nullptr;
+    return fail(err, path, std::strerror(errno != 0 ? errno : ENOENT));
   }
   // Reading a directory fails only at the first read on some systems; refuse
   // it here, before the run starts.
   struct stat st;
   if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
     std::fclose(file);
-    *err = std::strerror(EISDIR);
-    return nullptr;
+    return fail(err, path, std::strerror(EISDIR));
   }
-  return std::make_unique<FileReader>(file, true);
+  *reader = std::make_unique<FileReader>(file, true, path);
+  return true;
 }
 
-std::unique_ptr<Reader> open_catalogue(const std::string& path,
-                                       std::string* err) {
+bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
+                    Error* err) {
   std::unique_ptr<Reader> source;
   if (path == "-") {
 #if defined(_WIN32)
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
-    source = std::make_unique<FileReader>(stdin, false);
-  } else {
-    source = open_input_file(path, err);
-    if (source == nullptr) return nullptr;
+    source = std::make_unique<FileReader>(stdin, false, path);
+  } else if (!open_input_file(path, &source, err)) {
+    return false;
   }
   // The name says nothing reliable (MPCORB.DAT.gz is often saved without
   // its suffix, and standard input has none): the gzip magic number does.
   char magic[2];
   std::size_t have = 0;
   while (have < sizeof magic) {
-    const std::ptrdiff_t got =
-        source->read(magic + have, sizeof magic - have, err);
-    if (got < 0) return nullptr;
+    std::size_t got = 0;
+    if (!source->read(magic + have, sizeof magic - have, &got, err)) {
+      return false;
+    }
     if (got == 0) break;
-    have += static_cast<std::size_t>(got);
+    have += got;
   }
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
   if (have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b') {
-    return make_gzip_reader(std::move(whole));
+    *reader = make_gzip_reader(std::move(whole), path);
+  } else {
+    *reader = std::move(whole);
   }
-  return whole;
+  return true;
 }
 
 }  // namespace orbitpick

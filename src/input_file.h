@@ -6,20 +6,21 @@
 #include <memory>
 #include <string>
 
-#include "line_reader.h"
+#include "reader.h"
 
 namespace orbitpick {
 
-/// Opens the file at "path" for reading as raw bytes. A directory is refused.
-/// On failure returns null and sets *err to the reason (no path in it).
-std::unique_ptr<Reader> open_input_file(const std::string& path,
-                                        std::string* err);
+/// Opens the file at "path" for reading as raw bytes into *reader. A
+/// directory is refused. Errors, at the opening or at a later read, name
+/// "path".
+bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
+                     Error* err);
 
 /// Opens the catalogue: the file at "path", or standard input when "path" is
 /// "-". A gzip stream (found by its first two bytes, whatever the name) is
-/// decompressed while it is read. On failure returns null and sets *err.
-std::unique_ptr<Reader> open_catalogue(const std::string& path,
-                                       std::string* err);
+/// decompressed while it is read. Errors name "path".
+bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
+                    Error* err);
 
 }  // namespace orbitpick
 

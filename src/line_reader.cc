@@ -34,7 +34,7 @@ void init_line_buffer(LineBuffer* lines, Reader* reader,
   lines->at_end = false;
 }
 
-bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err) {
+bool next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
   for (;;) {
     char* data = lines->data.data();
     if (lines->at_end) {
@@ -51,23 +51,24 @@ bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err) {
     if (lines->tail == lines->capacity) {
       // A line longer than the buffer: every line must be searched whole.
       if (lines->capacity == lines->max_capacity) {
-        *err = "line longer than " + std::to_string(lines->max_capacity) +
-               " bytes";
-        return false;
+        return fail(err, "line longer than " +
+                             std::to_string(lines->max_capacity) + " bytes");
       }
       lines->capacity = std::min(lines->capacity * 2, lines->max_capacity);
       lines->data.resize(lines->capacity, '\0');
       data = lines->data.data();
     }
-    const std::ptrdiff_t got = lines->reader->read(
-        data + lines->tail, lines->capacity - lines->tail, err);
-    if (got < 0) return false;
+    std::size_t got = 0;
+    if (!lines->reader->read(data + lines->tail, lines->capacity - lines->tail,
+                             &got, err)) {
+      return false;
+    }
     if (got == 0) {
       lines->at_end = true;
       continue;
     }
     const char* fresh = data + lines->tail;
-    lines->tail += static_cast<std::size_t>(got);
+    lines->tail += got;
     const char* last = find_last_newline(fresh, data + lines->tail);
     if (last != nullptr) {
       const std::size_t end = static_cast<std::size_t>(last - data) + 1;

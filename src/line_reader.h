@@ -13,18 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "reader.h"
+
 namespace orbitpick {
-
-/// A source of bytes: a file, standard input, a decompressor.
-class Reader {
- public:
-  virtual ~Reader() = default;
-
-  /// Reads up to "size" bytes into "buf". Returns the number read, 0 at the
-  /// end of the input, or -1 on failure with *err set to the reason.
-  virtual std::ptrdiff_t read(char* buf, std::size_t size,
-                              std::string* err) = 0;
-};
 
 /// Default size of the reading buffer; it fits the second-level cache.
 constexpr std::size_t kDefaultBufferBytes = 256 * 1024;
@@ -55,8 +46,8 @@ void init_line_buffer(LineBuffer* lines, Reader* reader,
 /// feed, except at the end of the input, where it is the last line without
 /// one. The run stays valid until the next call. Returns false at the end of
 /// the input, and also on a read failure or a line longer than the buffer
-/// may grow, which set *err (left untouched otherwise).
-bool next_lines(LineBuffer* lines, std::string_view* run, std::string* err);
+/// may grow, which set err->what (left empty otherwise).
+bool next_lines(LineBuffer* lines, std::string_view* run, Error* err);
 
 /// Number of line feeds in [begin, end).
 std::int64_t count_newlines(const char* begin, const char* end);

@@ -4,12 +4,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue.h"
+#include "diagnostics.h"
 #include "input_file.h"
 #include "name_matcher.h"
 #include "output_file.h"
@@ -46,48 +46,30 @@ void print_usage() {
   print_closing_lines();
 }
 
-void print_error(const std::string& path, const std::string& what) {
-  std::fprintf(stderr, "orbitpick: %s: %s\n", path.c_str(), what.c_str());
-  std::fflush(stderr);
-}
-
 void print_warning(const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());
   std::fflush(stderr);
 }
 
-// True when "output" is an existing regular file that is also "input",
-// however either path is spelled (links, "./", hard links).
-bool same_regular_file(const std::string& output, const std::string& input) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(output, ec)) return false;
-  return std::filesystem::equivalent(output, input, ec) && !ec;
+int fail_run(const Error& err) {
+  print_warning(format_error(err));
+  return kExitFailure;
 }
 
 int run(const std::string& csv_path, const std::string& catalogue_path,
         const std::string& ini_path) {
-  std::string err;
-  std::unique_ptr<Reader> csv = open_input_file(csv_path, &err);
-  if (csv == nullptr) {
-    print_error(csv_path, err);
-    return kExitFailure;
-  }
-  std::unique_ptr<Reader> catalogue = open_catalogue(catalogue_path, &err);
-  if (catalogue == nullptr) {
-    print_error(catalogue_path, err);
-    return kExitFailure;
-  }
+  Error err;
+  std::unique_ptr<Reader> csv;
+  if (!open_input_file(csv_path, &csv, &err)) return fail_run(err);
+  std::unique_ptr<Reader> catalogue;
+  if (!open_catalogue(catalogue_path, &catalogue, &err)) return fail_run(err);
   for (const std::string* input : {&csv_path, &catalogue_path}) {
-    if (*input != "-" && same_regular_file(ini_path, *input)) {
-      print_error(ini_path, "is the same file as the input " + *input);
-      return kExitFailure;
+    if (*input != "-" && !check_output_is_not_input(ini_path, *input, &err)) {
+      return fail_run(err);
     }
   }
   OutputFile ini;
-  if (!open_output(ini_path, &ini, &err)) {
-    print_error(ini_path, err);
-    return kExitFailure;
-  }
+  if (!open_output(ini_path, &ini, &err)) return fail_run(err);
 
   say("");
   say(" begin");
@@ -98,8 +80,7 @@ int run(const std::string& csv_path, const std::string& catalogue_path,
   std::vector<std::string> targets;
   if (!read_target_list(&csv_lines, csv_path, print_warning, &targets, &err)) {
     discard_output(&ini);
-    print_error(csv_path, err);
-    return kExitFailure;
+    return fail_run(err);
   }
   const NameMatcher matcher = build_name_matcher(std::move(targets));
 
@@ -110,21 +91,15 @@ int run(const std::string& csv_path, const std::string& catalogue_path,
     std::fflush(stdout);
   };
   options.warn = print_warning;
-  bool write_failed = false;
-  options.write = [&](std::string_view block, std::string* why) {
-    write_failed = !write_output(&ini, block, why);
-    return !write_failed;
+  options.write = [&](std::string_view block, Error* why) {
+    return write_output(&ini, block, why);
   };
   std::int64_t lines = 0;
   if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
     discard_output(&ini);
-    print_error(write_failed ? ini_path : catalogue_path, err);
-    return kExitFailure;
+    return fail_run(err);
   }
-  if (!commit_output(&ini, &err)) {
-    print_error(ini_path, err);
-    return kExitFailure;
-  }
+  if (!commit_output(&ini, &err)) return fail_run(err);
 
   say("");
   std::printf(" End of processing: %lld asteroids.\n",

@@ -462,18 +462,4 @@ std::int64_t find_names(const NameMatcher& m, std::string_view text,
   return lines;
 }
 
-void names_in_line(const NameMatcher& m, std::string_view line,
-                   std::vector<std::uint32_t>* hits) {
-  std::vector<NameMatch> matches;
-  MatchState state;
-  find_names(m, line, &state, &matches);
-  const std::size_t before = hits->size();
-  for (const NameMatch& match : matches) hits->push_back(match.name);
-  std::sort(hits->begin() + static_cast<std::ptrdiff_t>(before), hits->end());
-  // Once per line, but "line" may hold several.
-  hits->erase(std::unique(hits->begin() + static_cast<std::ptrdiff_t>(before),
-                          hits->end()),
-              hits->end());
-}
-
 }  // namespace orbitpick

@@ -91,11 +91,6 @@ NameMatcher build_name_matcher(std::vector<std::string> names);
 std::int64_t find_names(const NameMatcher& m, std::string_view text,
                         MatchState* state, std::vector<NameMatch>* matches);
 
-/// Appends to "hits" the index of every name that occurs in "line", each
-/// once, ascending: the order of the target list.
-void names_in_line(const NameMatcher& m, std::string_view line,
-                   std::vector<std::uint32_t>* hits);
-
 }  // namespace orbitpick
 
 #endif  // ORBITPICK_NAME_MATCHER_H_

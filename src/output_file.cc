@@ -79,10 +79,10 @@ std::FILE* create_new_file(const fs::path& path) {
   return file;
 }
 
-}  // namespace
-
+// Resolves the symbolic links at "path" (a link stays a link: its target is
+// what gets replaced). Fails on a loop of links.
 bool resolve_output_path(const std::string& path, fs::path* target,
-                         std::string* err) {
+                         Error* err) {
   fs::path p = path;
   for (int i = 0; i < kMaxLinks; ++i) {
     std::error_code ec;
@@ -91,31 +91,37 @@ bool resolve_output_path(const std::string& path, fs::path* target,
       return true;
     }
     const fs::path link = fs::read_symlink(p, ec);
-    if (ec) {
-      *err = ec.message();
-      return false;
-    }
+    if (ec) return fail(err, ec.message());
     p = link.is_absolute() ? link : p.parent_path() / link;
   }
-  *err = std::strerror(ELOOP);
-  return false;
+  return fail(err, std::strerror(ELOOP));
 }
 
-bool open_output(const std::string& path, OutputFile* out, std::string* err) {
+}  // namespace
+
+bool check_output_is_not_input(const std::string& output,
+                               const std::string& input, Error* err) {
+  std::error_code ec;
+  if (!fs::is_regular_file(output, ec)) return true;
+  if (fs::equivalent(output, input, ec) && !ec) {
+    return fail(err, output, "is the same file as the input " + input);
+  }
+  return true;
+}
+
+bool open_output(const std::string& path, OutputFile* out, Error* err) {
   *out = OutputFile();
+  out->path = path;
+  err->path = path;
   if (!resolve_output_path(path, &out->target, err)) return false;
   std::error_code ec;
   const fs::file_status status = fs::status(out->target, ec);
-  if (fs::is_directory(status)) {
-    *err = std::strerror(EISDIR);
-    return false;
-  }
+  if (fs::is_directory(status)) return fail(err, std::strerror(EISDIR));
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     errno = 0;
     out->file = std::fopen(path.c_str(), "wb");
     if (out->file == nullptr) {
-      *err = std::strerror(errno != 0 ? errno : EACCES);
-      return false;
+      return fail(err, std::strerror(errno != 0 ? errno : EACCES));
     }
     std::setvbuf(out->file, nullptr, _IONBF, 0);
     return true;
@@ -139,14 +145,10 @@ bool open_output(const std::string& path, OutputFile* out, std::string* err) {
       break;
     }
     if (errno != EEXIST) {
-      *err = std::strerror(errno != 0 ? errno : EACCES);
-      return false;
+      return fail(err, std::strerror(errno != 0 ? errno : EACCES));
     }
   }
-  if (out->file == nullptr) {
-    *err = std::strerror(EEXIST);
-    return false;
-  }
+  if (out->file == nullptr) return fail(err, std::strerror(EEXIST));
   std::setvbuf(out->file, nullptr, _IONBF, 0);
 #if !defined(_WIN32)
   if (fs::is_regular_file(status)) {
@@ -159,37 +161,32 @@ bool open_output(const std::string& path, OutputFile* out, std::string* err) {
   return true;
 }
 
-bool write_output(OutputFile* out, std::string_view data, std::string* err) {
+bool write_output(OutputFile* out, std::string_view data, Error* err) {
   if (data.empty()) return true;
   errno = 0;
   if (std::fwrite(data.data(), 1, data.size(), out->file) != data.size()) {
-    *err = std::strerror(errno != 0 ? errno : EIO);
-    return false;
+    return fail(err, out->path, std::strerror(errno != 0 ? errno : EIO));
   }
   return true;
 }
 
-bool commit_output(OutputFile* out, std::string* err) {
+bool commit_output(OutputFile* out, Error* err) {
   errno = 0;
   bool ok = std::fflush(out->file) == 0;
 #if !defined(_WIN32)
   // The new contents must be on the disk before the name points at them.
   if (ok && !out->temp.empty() && fsync(fileno(out->file)) != 0) ok = false;
 #endif
-  if (!ok) *err = std::strerror(errno != 0 ? errno : EIO);
+  if (!ok) fail(err, out->path, std::strerror(errno != 0 ? errno : EIO));
   errno = 0;
   if (std::fclose(out->file) != 0 && ok) {
-    *err = std::strerror(errno != 0 ? errno : EIO);
-    ok = false;
+    ok = fail(err, out->path, std::strerror(errno != 0 ? errno : EIO));
   }
   out->file = nullptr;
   if (ok && !out->temp.empty()) {
     std::error_code ec;
     fs::rename(out->temp, out->target, ec);
-    if (ec) {
-      *err = ec.message();
-      ok = false;
-    }
+    if (ec) ok = fail(err, out->path, ec.message());
   }
   if (!ok) {
     discard_output(out);

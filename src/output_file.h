@@ -15,33 +15,37 @@
 #include <string>
 #include <string_view>
 
+#include "diagnostics.h"
+
 namespace orbitpick {
 
 struct OutputFile {
+  std::string path;              // as the user gave it, named in errors
   std::filesystem::path target;  // the destination, symbolic links resolved
   std::filesystem::path temp;    // empty when writing the target directly
   std::FILE* file = nullptr;
 };
 
-/// Resolves the symbolic links at "path" (a link stays a link: its target is
-/// what gets replaced). Returns false with *err set on a loop of links.
-bool resolve_output_path(const std::string& path, std::filesystem::path* target,
-                         std::string* err);
+/// Fails when "output" is an existing regular file that is also "input",
+/// however either path is spelled (links, "./", hard links): writing it
+/// would destroy what is being read.
+bool check_output_is_not_input(const std::string& output,
+                               const std::string& input, Error* err);
 
 /// Opens "path" for writing: a new temporary file beside its target, or the
 /// target itself when that is not a regular file. A new file gets the usual
-/// permissions, a replaced one keeps its mode. Returns false with *err set
-/// (nothing created) when the directory is missing or not writable, or when
-/// "path" is a directory.
-bool open_output(const std::string& path, OutputFile* out, std::string* err);
+/// permissions, a replaced one keeps its mode. Fails (nothing created) when
+/// the directory is missing or not writable, or when "path" is a directory.
+/// Every error about the output names "path".
+bool open_output(const std::string& path, OutputFile* out, Error* err);
 
-/// Writes "data". Returns false with *err set on a write error.
-bool write_output(OutputFile* out, std::string_view data, std::string* err);
+/// Writes "data"; fails on a write error.
+bool write_output(OutputFile* out, std::string_view data, Error* err);
 
 /// Finishes the file: flushes it to the disk, closes it and renames it over
 /// the destination. On failure discards it (the destination keeps its old
-/// contents) and returns false with *err set.
-bool commit_output(OutputFile* out, std::string* err);
+/// contents).
+bool commit_output(OutputFile* out, Error* err);
 
 /// Closes the file and removes the temporary one; the destination is left as
 /// it was. Safe to call on an output that is not open.

@@ -52,35 +52,30 @@ void remove(std::vector<std::string>& list) {
   list.erase(list.begin() + static_cast<std::ptrdiff_t>(out), list.end());
 }
 
-bool parse_list_line(std::string_view line, std::string* name,
-                     std::string* reason) {
-  reason->clear();
+bool parse_list_line(std::string_view line, std::string* name, Error* err) {
+  name->clear();
   const std::size_t open = line.find('"');
-  if (open == std::string_view::npos) return false;
+  if (open == std::string_view::npos) return true;
   const std::size_t first = line.find_first_not_of(" \t");
   if (first != open) {
-    *reason = "first field does not start with a double quote";
-    return false;
+    return fail(err, "first field does not start with a double quote");
   }
   std::string_view rest = line.substr(open + 1);
   const std::size_t close = rest.find('"');
   if (close != std::string_view::npos) rest = rest.substr(0, close);
   rest = trim_view(rest);
-  if (rest.empty()) {
-    *reason = "no object name in first field";
-    return false;
-  }
+  if (rest.empty()) return fail(err, "no object name in first field");
   name->assign(rest.data(), rest.size());
   return true;
 }
 
 bool read_target_list(LineBuffer* lines, const std::string& path,
                       const WarningSink& warn, std::vector<std::string>* list,
-                      std::string* err) {
+                      Error* err) {
   list->clear();
-  err->clear();
+  *err = Error();
   std::string name;
-  std::string reason;
+  Error skip;
   long long line_number = 0;
   std::string_view run;
   while (next_lines(lines, &run, err)) {
@@ -93,17 +88,20 @@ bool read_target_list(LineBuffer* lines, const std::string& path,
       ++line_number;
       if (line_number > 1) {
         const std::string_view line(p, line_end - p);
-        if (parse_list_line(line, &name, &reason)) {
+        if (!parse_list_line(line, &name, &skip)) {
+          warn(format_line_warning(path, line_number,
+                                   skip.what + "; line skipped"));
+        } else if (!name.empty()) {
           list->push_back(name);
-        } else if (!reason.empty()) {
-          warn("orbitpick: " + path + ":" + std::to_string(line_number) + ": " +
-               reason + "; line skipped");
         }
       }
       p = line_end + 1;
     }
   }
-  if (!err->empty()) return false;
+  if (!err->what.empty()) {
+    name_path(err, path);
+    return false;
+  }
   std::sort(list->begin(), list->end());
   remove(*list);
   return true;

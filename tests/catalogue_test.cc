@@ -99,7 +99,8 @@ TEST(WriteSection, FixedColumnsNotWords) {
 
 TEST(WriteSection, ShortestCompleteLine) {
   const std::string line = catalogue_line(1, "Ceres").substr(0, 175);
-  EXPECT_TRUE(section_problem(line).empty());
+  Error skip;
+  EXPECT_TRUE(check_section_line(line, &skip));
   const std::string section = section_of(line);
   EXPECT_EQ("", value_of(section, "name"));
   EXPECT_EQ("1", key_of(section));
@@ -114,7 +115,13 @@ TEST(WriteSection, BlankFieldsGiveEmptyValues) {
             section_of(line).find("\nabsolute_magnitude             = \n"));
 }
 
-TEST(SectionProblem, ShortLinesAndBadEpochs) {
+// The reason a line cannot give a section, or "" when it can.
+std::string section_problem(const std::string& line) {
+  Error err;
+  return check_section_line(line, &err) ? "" : err.what;
+}
+
+TEST(CheckSectionLine, ShortLinesAndBadEpochs) {
   EXPECT_EQ("line shorter than 175 bytes",
             section_problem(catalogue_line(1, "Ceres").substr(0, 174)));
   EXPECT_EQ("line shorter than 175 bytes", section_problem(""));
@@ -122,7 +129,7 @@ TEST(SectionProblem, ShortLinesAndBadEpochs) {
             section_problem(catalogue_line(1, "Ceres", "Z2555")));
   EXPECT_EQ("invalid packed epoch",
             section_problem(catalogue_line(1, "Ceres", "K  55")));
-  EXPECT_TRUE(section_problem(catalogue_line(1, "Ceres", "J98A1")).empty());
+  EXPECT_EQ("", section_problem(catalogue_line(1, "Ceres", "J98A1")));
 }
 
 struct ScanRun {
@@ -145,11 +152,11 @@ ScanRun scan(const std::string& catalogue, std::vector<std::string> names,
   options.flush_bytes = 100;
   options.progress = [&](std::int64_t n) { run.progress.push_back(n); };
   options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
-  options.write = [&](std::string_view block, std::string*) {
+  options.write = [&](std::string_view block, Error*) {
     run.out.append(block);
     return true;
   };
-  std::string err;
+  Error err;
   run.ok = scan_catalogue(&reader, matcher, options, &run.lines, &err);
   return run;
 }
@@ -259,15 +266,15 @@ TEST(Scan, WriteFailureStopsTheScan) {
   ScanOptions options;
   options.flush_bytes = 1;
   int calls = 0;
-  options.write = [&](std::string_view, std::string* err) {
+  options.write = [&](std::string_view, Error* err) {
     ++calls;
-    *err = "No space left on device";
-    return false;
+    return fail(err, "out.ini", "No space left on device");
   };
   std::int64_t lines = 0;
-  std::string err;
+  Error err;
   EXPECT_FALSE(scan_catalogue(&reader, matcher, options, &lines, &err));
-  EXPECT_EQ("No space left on device", err);
+  EXPECT_EQ("out.ini", err.path);  // the file written, not the catalogue
+  EXPECT_EQ("No space left on device", err.what);
   EXPECT_EQ(1, calls);
 }
 

@@ -76,12 +76,15 @@ ReadAll read_all(Reader* reader, std::size_t step = 64 * 1024) {
   ReadAll result;
   std::vector<char> buf(step);
   for (;;) {
-    const std::ptrdiff_t got =
-        reader->read(buf.data(), buf.size(), &result.err);
-    if (got < 0) return result;
+    std::size_t got = 0;
+    Error err;
+    if (!reader->read(buf.data(), buf.size(), &got, &err)) {
+      result.err = err.what;
+      return result;
+    }
     if (got == 0) break;
-    EXPECT_LE(static_cast<std::size_t>(got), step);
-    result.data.append(buf.data(), static_cast<std::size_t>(got));
+    EXPECT_LE(got, step);
+    result.data.append(buf.data(), got);
   }
   result.ok = true;
   return result;
@@ -93,7 +96,8 @@ ReadAll gunzip(const std::string& compressed, std::size_t in_step = 1 << 20,
                std::size_t input_bytes = kGzipInputBytes,
                std::size_t out_step = 64 * 1024) {
   std::unique_ptr<Reader> reader = make_gzip_reader(
-      std::make_unique<StringReader>(compressed, in_step), input_bytes);
+      std::make_unique<StringReader>(compressed, in_step), "c.gz",
+      input_bytes);
   return read_all(reader.get(), out_step);
 }
 
@@ -101,15 +105,14 @@ ReadAll gunzip(const std::string& compressed, std::size_t in_step = 1 << 20,
 class FailingReader : public Reader {
  public:
   explicit FailingReader(std::string data) : data_(std::move(data)) {}
-  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override {
-    if (data_.empty()) {
-      *err = "Input/output error";
-      return -1;
-    }
+  bool read(char* buf, std::size_t size, std::size_t* got,
+            Error* err) override {
+    if (data_.empty()) return fail(err, "Input/output error");
     const std::size_t n = std::min(size, data_.size());
     std::copy(data_.begin(), data_.begin() + n, buf);
     data_.erase(0, n);
-    return static_cast<std::ptrdiff_t>(n);
+    *got = n;
+    return true;
   }
 
  private:
@@ -143,12 +146,13 @@ TEST(GzipReader, TinyBuffersGiveTheSameBytes) {
 TEST(GzipReader, ThroughLineBufferRunsAreWholeLines) {
   const std::string plain = big_catalogue(2000) + "last line without end";
   std::unique_ptr<Reader> reader =
-      make_gzip_reader(std::make_unique<StringReader>(gzip(plain), 777), 1500);
+      make_gzip_reader(std::make_unique<StringReader>(gzip(plain), 777), "c.gz",
+                       1500);
   LineBuffer lines;
   init_line_buffer(&lines, reader.get(), 1000);
   std::string joined;
   std::string_view run;
-  std::string err;
+  Error err;
   int runs = 0;
   while (next_lines(&lines, &run, &err)) {
     joined.append(run.data(), run.size());
@@ -157,7 +161,7 @@ TEST(GzipReader, ThroughLineBufferRunsAreWholeLines) {
       ASSERT_EQ('\n', run.back());
     }
   }
-  EXPECT_EQ("", err);
+  EXPECT_EQ("", err.what);
   EXPECT_EQ(plain, joined);
   EXPECT_GT(runs, 100);
 }
@@ -248,14 +252,16 @@ TEST(GzipReader, AnythingButAMemberAfterAMemberIsRefused) {
 TEST(GzipReader, SourceFailureIsPassedOnAndStays) {
   const std::string compressed = gzip(big_catalogue(100));
   std::unique_ptr<Reader> reader = make_gzip_reader(
-      std::make_unique<FailingReader>(compressed.substr(0, 500)), 100);
+      std::make_unique<FailingReader>(compressed.substr(0, 500)), "c.gz", 100);
   const ReadAll r = read_all(reader.get(), 4096);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ("Input/output error", r.err);
   char byte;
-  std::string again;
-  EXPECT_EQ(-1, reader->read(&byte, 1, &again));
-  EXPECT_EQ("Input/output error", again);
+  std::size_t got = 0;
+  Error again;
+  EXPECT_FALSE(reader->read(&byte, 1, &got, &again));
+  EXPECT_EQ("Input/output error", again.what);
+  EXPECT_EQ("c.gz", again.path);
 }
 
 // open_catalogue looks at the bytes, not the name.
@@ -268,9 +274,9 @@ TEST(OpenCatalogue, RecognizesGzipByContent) {
              gzip(plain.substr(0, 1000)) + gzip(plain.substr(1000)));
   for (const char* name : {"plain.dat", "packed.dat", "packed.txt.gz"}) {
     SCOPED_TRACE(name);
-    std::string err;
-    std::unique_ptr<Reader> reader = open_catalogue(dir.path(name), &err);
-    ASSERT_NE(nullptr, reader) << err;
+    Error err;
+    std::unique_ptr<Reader> reader;
+    ASSERT_TRUE(open_catalogue(dir.path(name), &reader, &err)) << err.what;
     const ReadAll r = read_all(reader.get(), 3);
     ASSERT_TRUE(r.ok) << r.err;
     EXPECT_EQ(plain, r.data);
@@ -285,11 +291,13 @@ TEST(OpenCatalogue, ShortOrNearlyGzipFilesArePlain) {
         std::string("x\x1f\x8b")}) {
     SCOPED_TRACE(content.size());
     write_file(dir.path("c.dat"), content);
-    std::string err;
-    std::unique_ptr<Reader> reader = open_catalogue(dir.path("c.dat"), &err);
-    ASSERT_NE(nullptr, reader) << err;
+    Error err;
+    std::unique_ptr<Reader> reader;
+    ASSERT_TRUE(open_catalogue(dir.path("c.dat"), &reader, &err)) << err.what;
     for (std::size_t step : {1, 2, 4096}) {
-      if (step > 1) reader = open_catalogue(dir.path("c.dat"), &err);
+      if (step > 1) {
+        ASSERT_TRUE(open_catalogue(dir.path("c.dat"), &reader, &err));
+      }
       const ReadAll r = read_all(reader.get(), step);
       EXPECT_TRUE(r.ok) << r.err;
       EXPECT_EQ(content, r.data);
@@ -300,9 +308,9 @@ TEST(OpenCatalogue, ShortOrNearlyGzipFilesArePlain) {
 TEST(OpenCatalogue, GzipMagicAloneIsTruncated) {
   TempDir dir;
   write_file(dir.path("c.dat"), "\x1f\x8b");
-  std::string err;
-  std::unique_ptr<Reader> reader = open_catalogue(dir.path("c.dat"), &err);
-  ASSERT_NE(nullptr, reader) << err;
+  Error err;
+  std::unique_ptr<Reader> reader;
+  ASSERT_TRUE(open_catalogue(dir.path("c.dat"), &reader, &err)) << err.what;
   const ReadAll r = read_all(reader.get());
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(kTruncated, r.err);
@@ -312,7 +320,7 @@ struct ScanResult {
   bool ok = false;
   std::int64_t lines = 0;
   std::string out;
-  std::string err;
+  Error err;
 };
 
 ScanResult scan(Reader* reader, std::size_t buffer_bytes) {
@@ -322,7 +330,7 @@ ScanResult scan(Reader* reader, std::size_t buffer_bytes) {
   options.path = "MPCORB.DAT";
   options.buffer_bytes = buffer_bytes;
   ScanResult result;
-  options.write = [&](std::string_view block, std::string*) {
+  options.write = [&](std::string_view block, Error*) {
     result.out.append(block.data(), block.size());
     return true;
   };
@@ -335,7 +343,7 @@ TEST(ScanCatalogue, SameSectionsFromPlainAndCompressed) {
   const std::string plain = big_catalogue(2500);
   StringReader plain_reader(plain);
   const ScanResult expected = scan(&plain_reader, kDefaultBufferBytes);
-  ASSERT_TRUE(expected.ok) << expected.err;
+  ASSERT_TRUE(expected.ok) << expected.err.what;
   EXPECT_EQ(2500, expected.lines);
   EXPECT_NE(std::string::npos, expected.out.find("[2n15838]"));
   EXPECT_LT(25, std::count(expected.out.begin(), expected.out.end(), '['));
@@ -345,9 +353,9 @@ TEST(ScanCatalogue, SameSectionsFromPlainAndCompressed) {
        {gzip(plain), gzip(plain.substr(0, half)) + gzip(plain.substr(half))}) {
     for (std::size_t buffer_bytes : {std::size_t{300}, kDefaultBufferBytes}) {
       std::unique_ptr<Reader> reader = make_gzip_reader(
-          std::make_unique<StringReader>(compressed, 4093), 1024);
+          std::make_unique<StringReader>(compressed, 4093), "c.gz", 1024);
       const ScanResult r = scan(reader.get(), buffer_bytes);
-      ASSERT_TRUE(r.ok) << r.err;
+      ASSERT_TRUE(r.ok) << r.err.what;
       EXPECT_EQ(expected.lines, r.lines);
       EXPECT_EQ(expected.out, r.out);
     }
@@ -358,10 +366,12 @@ TEST(ScanCatalogue, CorruptCompressedCatalogueFailsTheScan) {
   const std::string compressed = gzip(big_catalogue(2500));
   std::unique_ptr<Reader> reader =
       make_gzip_reader(std::make_unique<StringReader>(
-          compressed.substr(0, compressed.size() * 2 / 3)));
+                         compressed.substr(0, compressed.size() * 2 / 3)),
+                     "c.gz");
   const ScanResult r = scan(reader.get(), 4096);
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(kTruncated, r.err);
+  EXPECT_EQ(kTruncated, r.err.what);
+  EXPECT_EQ("c.gz", r.err.path);
 }
 
 class GzipCliTest : public ::testing::Test {

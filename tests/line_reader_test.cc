@@ -14,13 +14,13 @@ namespace {
 
 std::vector<std::string> runs_of(const std::string& text, std::size_t buffer,
                                  std::size_t step, std::size_t max_line,
-                                 std::string* err) {
+                                 Error* err) {
   test::StringReader reader(text, step);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer, max_line);
   std::vector<std::string> runs;
   std::string_view run;
-  err->clear();
+  *err = Error();
   while (next_lines(&lines, &run, err)) runs.emplace_back(run);
   return runs;
 }
@@ -29,10 +29,10 @@ TEST(LineBuffer, RunsAreWholeLinesThatAddUpToTheInput) {
   const std::string text = "a\nbb\n\nccc\n" + std::string(100, 'd') + "\ne";
   for (std::size_t buffer : {1, 2, 3, 7, 64, 1000}) {
     for (std::size_t step : {1, 3, 1000}) {
-      std::string err;
+      Error err;
       const std::vector<std::string> runs =
           runs_of(text, buffer, step, kMaxLineBytes, &err);
-      EXPECT_EQ("", err);
+      EXPECT_EQ("", err.what);
       std::string joined;
       for (std::size_t i = 0; i < runs.size(); ++i) {
         joined += runs[i];
@@ -47,11 +47,11 @@ TEST(LineBuffer, RunsAreWholeLinesThatAddUpToTheInput) {
 }
 
 TEST(LineBuffer, LineLongerThanTheLimitIsRefused) {
-  std::string err;
+  Error err;
   runs_of("short\n" + std::string(100, 'x') + "\n", 8, 1000, 64, &err);
-  EXPECT_EQ("line longer than 64 bytes", err);
+  EXPECT_EQ("line longer than 64 bytes", err.what);
   runs_of("short\n" + std::string(63, 'x') + "\n", 8, 1000, 64, &err);
-  EXPECT_EQ("", err);
+  EXPECT_EQ("", err.what);
 }
 
 TEST(LineBuffer, CountNewlines) {

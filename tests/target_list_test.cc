@@ -24,7 +24,7 @@ ListRead read_list(const std::string& csv, std::size_t buffer_bytes = 1 << 16) {
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer_bytes);
   ListRead result;
-  std::string err;
+  Error err;
   EXPECT_TRUE(read_target_list(
       &lines, "list.csv",
       [&](const std::string& w) { result.warnings.push_back(w); },
@@ -88,12 +88,14 @@ TEST(ParseListLine, FirstFieldShapes) {
   };
   for (const auto& c : cases) {
     std::string name = "unchanged";
-    std::string reason;
-    EXPECT_EQ(c.ok, parse_list_line(c.line, &name, &reason)) << c.line;
+    Error reason;
+    const bool parsed = parse_list_line(c.line, &name, &reason);
+    EXPECT_EQ(c.ok, parsed && !name.empty()) << c.line;
     if (c.ok) {
       EXPECT_EQ(c.name, name) << c.line;
     }
-    EXPECT_EQ(c.warns, !reason.empty()) << c.line;
+    EXPECT_EQ(c.warns, !parsed) << c.line;
+    EXPECT_EQ(c.warns, !reason.what.empty()) << c.line;
   }
 }
 
@@ -132,17 +134,17 @@ TEST(ReadTargetList, LinesLongerThanTheBuffer) {
 
 TEST(ReadTargetList, ReadErrorIsReported) {
   struct FailingReader : Reader {
-    std::ptrdiff_t read(char*, std::size_t, std::string* err) override {
-      *err = "Input/output error";
-      return -1;
+    bool read(char*, std::size_t, std::size_t*, Error* err) override {
+      return fail(err, "Input/output error");
     }
   } reader;
   LineBuffer lines;
   init_line_buffer(&lines, &reader);
   Names names;
-  std::string err;
+  Error err;
   EXPECT_FALSE(read_target_list(&lines, "x", nullptr, &names, &err));
-  EXPECT_EQ("Input/output error", err);
+  EXPECT_EQ("Input/output error", err.what);
+  EXPECT_EQ("x", err.path);
 }
 
 }  // namespace

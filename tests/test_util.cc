@@ -84,11 +84,13 @@ std::string catalogue_header() {
   return header;
 }
 
-std::ptrdiff_t StringReader::read(char* buf, std::size_t size, std::string*) {
+bool StringReader::read(char* buf, std::size_t size, std::size_t* got,
+                        Error*) {
   const std::size_t n = std::min({size, step_, data_.size() - pos_});
   std::memcpy(buf, data_.data() + pos_, n);
   pos_ += n;
-  return static_cast<std::ptrdiff_t>(n);
+  *got = n;
+  return true;
 }
 
 int start_orbitpick(const std::vector<std::string>& args,

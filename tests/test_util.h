@@ -47,7 +47,8 @@ class StringReader : public Reader {
  public:
   explicit StringReader(std::string data, std::size_t step = 1 << 20)
       : data_(std::move(data)), step_(step) {}
-  std::ptrdiff_t read(char* buf, std::size_t size, std::string* err) override;
+  bool read(char* buf, std::size_t size, std::size_t* got,
+            Error* err) override;
 
  private:
   std::string data_;
