@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "command_line.h"
 #include "diagnostics.h"
 #include "input_file.h"
 #include "name_matcher.h"
@@ -56,8 +57,10 @@ int fail_run(const Error& err) {
   return kExitFailure;
 }
 
-int run(const std::string& csv_path, const std::string& catalogue_path,
-        const std::string& ini_path) {
+int run(const RunOptions& run_options) {
+  const std::string& csv_path = run_options.list_path;
+  const std::string& catalogue_path = run_options.catalogue_path;
+  const std::string& ini_path = run_options.output_path;
   Error err;
   std::unique_ptr<Reader> csv;
   if (!open_input_file(csv_path, &csv, &err)) return fail_run(err);
@@ -115,20 +118,32 @@ int run(const std::string& csv_path, const std::string& catalogue_path,
 
 int main(int argc, char** argv) {
   using namespace orbitpick;
-  if (argc >= 2) {
-    const std::string first = argv[1];
-    if (first == "-h" || first == "--help") {
-      print_usage();
-      return kExitSuccess;
-    }
-    if (first == "--version") {
-      say("orbitpick " ORBITPICK_VERSION);
-      return kExitSuccess;
-    }
-  }
-  if (argc < 4) {
-    print_usage();
+  CommandLine line;
+  Error err;
+  if (!parse_command_line(std::vector<std::string>(argv + 1, argv + argc),
+                          &line, &err)) {
+    print_warning(format_error(err) + "; see orbitpick --help");
     return kExitUsage;
   }
-  return run(argv[1], argv[2], argv[3]);
+  switch (line.command) {
+    case Command::kHelp:
+      std::fputs(help_text(), stdout);
+      std::fflush(stdout);
+      return kExitSuccess;
+    case Command::kVersion:
+      say("orbitpick " ORBITPICK_VERSION);
+      return kExitSuccess;
+    case Command::kUsage:
+      print_usage();
+      return kExitUsage;
+    case Command::kRun:
+      break;
+  }
+  if (!line.ignored.empty()) {
+    std::string ignored;
+    for (const std::string& arg : line.ignored) ignored += " " + arg;
+    print_warning("orbitpick: ignoring the arguments after " +
+                  line.options.output_path + ":" + ignored);
+  }
+  return run(line.options);
 }

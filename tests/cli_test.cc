@@ -54,12 +54,27 @@ TEST_F(CliTest, FewerThanThreePathsPrintUsageAndExitTwo) {
             list_dir(dir.dir()));
 }
 
-TEST_F(CliTest, HelpPrintsUsageAndExitsZero) {
+TEST_F(CliTest, HelpListsTheOptionsAndExitsZero) {
   for (const char* flag : {"-h", "--help"}) {
     const test::RunResult r =
-        run_orbitpick({flag, "a", "b", "out.ini"}, dir.dir());
+        run_orbitpick({"--exact", flag, "a", "b", "out.ini"}, dir.dir());
     EXPECT_EQ(0, r.status);
-    EXPECT_EQ(kUsage, without_credit(r.out));
+    EXPECT_EQ(0u, r.out.find("Usage: orbitpick [OPTIONS] LIST.csv"));
+    for (const char* option : {"--exact", "--merge", "--base", "Exit status"}) {
+      EXPECT_NE(std::string::npos, r.out.find(option)) << option;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path("out.ini")));
+}
+
+TEST_F(CliTest, UnknownOptionIsAUsageError) {
+  for (const char* option : {"--exactly", "-x", "--base="}) {
+    const test::RunResult r = run_orbitpick(
+        {option, "list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
+    EXPECT_EQ(2, r.status) << option;
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(0u, r.err.find("orbitpick: ")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("orbitpick --help")) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path("out.ini")));
 }
@@ -74,9 +89,10 @@ TEST_F(CliTest, VersionPrintsNameAndVersion) {
 TEST_F(CliTest, RunWritesSectionsAndReport) {
   write_file(dir.path("out.ini"), "old contents\n");
   const test::RunResult r = run_orbitpick(
-      {"list.csv", "MPCORB.DAT", "out.ini", "ignored"}, dir.dir());
+      {"list.csv", "MPCORB.DAT", "out.ini", "--exact"}, dir.dir());
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ("", r.err);
+  EXPECT_EQ("orbitpick: ignoring the arguments after out.ini: --exact\n",
+            r.err);
   EXPECT_EQ("\n begin\n\n\n End of processing: 3 asteroids.\n\n Finished!\n\n",
             without_credit(r.out));
   const std::string ini = read_file(dir.path("out.ini"));
