@@ -198,6 +198,22 @@ for n in 1 10 100 1000 10000; do
 done
 
 echo
+echo "## Extended sections (N = 10000)"
+echo
+log "extended"
+measure "orbitpick default" /dev/null 0 "$orbitpick" "$data/list_10000.csv" "$cat_file" "$ini"
+def_us=$median def_mark=$(mark)
+measure "orbitpick --extended" /dev/null 0 "$orbitpick" --extended "$data/list_10000.csv" "$cat_file" "$ini"
+ext_us=$median ext_mark=$(mark)
+ext_sections=$(sections)
+[[ -n $def_mark$ext_mark ]] && any_single=1
+echo "| command | s | sections written |"
+echo "|---|---:|---:|"
+echo "| \`orbitpick list_10000.csv MPCORB.DAT out.ini\` | $(secs "$def_us")$def_mark | |"
+echo "| \`orbitpick --extended list_10000.csv MPCORB.DAT out.ini\` | $(secs "$ext_us")$ext_mark | $ext_sections |"
+echo
+echo "- orbitpick --extended / default: $(ratio "$ext_us" "$def_us")"
+echo
 echo "## gzip-compressed catalogue (N = 100)"
 echo
 log "gzip"

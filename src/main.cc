@@ -94,6 +94,7 @@ int run(const RunOptions& run_options) {
     std::fflush(stdout);
   };
   options.warn = print_warning;
+  if (run_options.extended) options.format = SectionFormat::kExtended;
   options.write = [&](std::string_view block, Error* why) {
     return write_output(&ini, block, why);
   };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,117 @@ TEST(WriteSection, BlankFieldsGiveEmptyValues) {
   EXPECT_EQ("", value_of(section_of(line), "absolute_magnitude"));
   EXPECT_NE(std::string::npos,
             section_of(line).find("\nabsolute_magnitude             = \n"));
+}
+
+// Real lines of the MPC's distant-object file Distant.txt (2019) and
+// near-Earth asteroid file NEA.txt (2019), line numbers given.
+const char kPluto[] =  // Distant.txt:157
+    "D4340   -0.76  0.12 K194R  41.54710  115.01131  110.29733   17.10337  "
+    "0.2537532  0.00391855  39.8461085  0 MPO459634  9482  94 1914-2018 0.30 "
+    "M-v 38h MPCLINUX   000E (134340) Pluto              20180927";
+
+const char kPlutoExtended[] =
+    "[134340pluto]\n"
+    "absolute_magnitude             = -0.76\n"
+    "minor_planet_number            = 134340\n"
+    "name                           = Pluto\n"
+    "orbit_ArgOfPericenter          = 115.01131\n"
+    "orbit_AscendingNode            = 110.29733\n"
+    "orbit_Eccentricity             = 0.2537532\n"
+    "orbit_Epoch                    = 2458600.5\n"
+    "orbit_Inclination              = 17.10337\n"
+    "orbit_MeanAnomaly              = 41.54710\n"
+    "orbit_MeanMotion               = 0.00391855\n"
+    "orbit_SemiMajorAxis            = 39.8461085\n"
+    "slope_parameter                = 0.12\n"
+    "type                           = dwarf planet\n"
+    "\n";
+
+std::string extended_section_of(const std::string& line) {
+  std::string out;
+  write_section(line, &out, SectionFormat::kExtended);
+  return out;
+}
+
+TEST(WriteExtendedSection, PlutoByteForByte) {
+  EXPECT_EQ(kPlutoExtended, extended_section_of(kPluto));
+  EXPECT_EQ("asteroid", value_of(section_of(kPluto), "type"));
+}
+
+TEST(WriteExtendedSection, TypesDesignationsAndBlankValues) {
+  const struct {
+    const char* line;
+    const char* key;
+    const char* type;
+    const char* slope;
+    const char* iau_designation;
+    const char* number;
+    const char* magnitude;
+  } cases[] = {
+      {kPluto, "134340pluto", "dwarf planet", "0.12", "<missing>", "134340",
+       "-0.76"},
+      // Distant.txt:166, flags 0011: a scattered disc orbit, but a dwarf
+      // planet first.
+      {"D6199   -1.1   0.15 K194R 205.38465  151.68622   35.90448   44.14447  "
+       "0.4387931  0.00176762  67.7449513  2 MPO459642  1041  27 1954-2018 "
+       "0.36 M-v 38h MPCLINUX   0011 (136199) Eris               20181017",
+       "136199eris", "dwarf planet", "0.15", "<missing>", "136199", "-1.1"},
+      // Distant.txt:109, flags 000E.
+      {"90482    2.2   0.15 K194R 180.34701   72.15929  268.80632   20.59305  "
+       "0.2241665  0.00400574  39.2657866  1 MPO453343   539  24 1951-2018 "
+       "0.24 M-v 38h MPCLINUX   000E  (90482) Orcus              20180515",
+       "90482orcus", "plutino", "0.15", "<missing>", "90482", "2.2"},
+      // Distant.txt:223, flags 0410: bits above the orbit type are ignored.
+      {"J94E02S  7.6   0.15 K194R 306.46376   99.66927  154.66401    1.06224  "
+       "0.1192045  0.00316072  45.9845902  3 MPO331225    36   6 1994-2015 "
+       "0.48 M-v 38h MPCADO     0410          1994 ES2           20150218",
+       "1994es2", "cubewano", "0.15", "1994 ES2", "<missing>", "7.6"},
+      // Distant.txt:261, flags 0411.
+      {"J98X95Y  6.4   0.15 K194R 350.68343   90.07646   47.42445    6.66942  "
+       "0.4160059  0.00193660  63.7445424  1 E2018-W58    91  11 1998-2018 "
+       "0.45 M-v 38h MPCLINUX   0411          1998 XY95          20180115",
+       "1998xy95", "scattered disc object", "0.15", "1998 XY95", "<missing>",
+       "6.4"},
+      // Distant.txt:321, flags 040F: another resonance, no type of its own.
+      {"K00AP5F  5.8   0.15 K194R 279.71555  200.26514   23.71138   30.87857  "
+       "0.2519501  0.00292711  48.3997756  2 MPO339366    57   5 2000-2015 "
+       "0.13 M-v 38h MPCADO     040F          2000 AF255         20150415",
+       "2000af255", "asteroid", "0.15", "2000 AF255", "<missing>", "5.8"},
+      // NEA.txt:5298: neither H nor G, seen for three days.
+      {"K10L64F             K1972 283.37046  239.61117   19.10043   17.52069  "
+       "0.1645012  0.63390490   1.3421055  8 MPO460897    24   1    3 days "
+       "1.00 M-v 38h MPCW       3804          2010 LF64          20100605",
+       "2010lf64", "asteroid", "<missing>", "2010 LF64", "<missing>",
+       "<missing>"},
+      // NEA.txt:1, flags 1804: an Amor, G 0.46.
+      {"00433   11.16  0.46 K1972  84.17190  178.83549  304.30424   10.82858  "
+       "0.2227385  0.55973997   1.4581823  0 MPO467611  8406  52 1893-2019 "
+       "0.69 M-v 38h MPCLINUX   1804    (433) Eros               20190509",
+       "433eros", "asteroid", "0.46", "<missing>", "433", "11.16"},
+      {kCeres, "1ceres", "dwarf planet", "0.15", "<missing>", "1", "3.34"},
+  };
+  for (const auto& c : cases) {
+    Error skip;
+    ASSERT_TRUE(check_section_line(c.line, &skip)) << c.line;
+    const std::string section = extended_section_of(c.line);
+    EXPECT_EQ(c.key, key_of(section)) << c.line;
+    EXPECT_EQ(key_of(section_of(c.line)), key_of(section)) << c.line;
+    EXPECT_EQ(c.type, value_of(section, "type")) << c.line;
+    EXPECT_EQ(c.slope, value_of(section, "slope_parameter")) << c.line;
+    EXPECT_EQ(c.iau_designation, value_of(section, "iau_designation"))
+        << c.line;
+    EXPECT_EQ(c.number, value_of(section, "minor_planet_number")) << c.line;
+    EXPECT_EQ(c.magnitude, value_of(section, "absolute_magnitude")) << c.line;
+    EXPECT_EQ("<missing>", value_of(section, "coord_func")) << c.line;
+    // Every value line has a value, and the keys are in byte order.
+    EXPECT_EQ(std::string::npos, section.find("= \n")) << c.line;
+    std::vector<std::string> keys;
+    for (std::size_t at = section.find('\n'); section[at + 1] != '\n';
+         at = section.find('\n', at + 1)) {
+      keys.push_back(section.substr(at + 1, section.find(' ', at) - at - 1));
+    }
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << section;
+  }
 }
 
 // The reason a line cannot give a section, or "" when it can.
