@@ -56,8 +56,8 @@ constexpr unsigned kScatteredDisc = 17;
 // number: their flags only say where their orbits lie.
 std::string_view minor_planet_type(std::string_view number,
                                    std::string_view flags) {
-  static constexpr std::string_view kDwarfPlanets[] = {
-      "1", "134340", "136199", "136108", "136472"};
+  static constexpr std::string_view kDwarfPlanets[] = {"1", "134340", "136199",
+                                                       "136108", "136472"};
   for (std::string_view dwarf : kDwarfPlanets) {
     if (number == dwarf) return "dwarf planet";
   }

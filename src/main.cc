@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "comet.h"
 #include "command_line.h"
 #include "diagnostics.h"
 #include "input_file.h"
@@ -66,8 +67,14 @@ int run(const RunOptions& run_options) {
   if (!open_input_file(csv_path, &csv, &err)) return fail_run(err);
   std::unique_ptr<Reader> catalogue;
   if (!open_catalogue(catalogue_path, &catalogue, &err)) return fail_run(err);
-  for (const std::string* input : {&csv_path, &catalogue_path}) {
-    if (*input != "-" && !check_output_is_not_input(ini_path, *input, &err)) {
+  const std::string& comets_path = run_options.comets_path;
+  std::unique_ptr<Reader> comets;
+  if (!comets_path.empty() && !open_catalogue(comets_path, &comets, &err)) {
+    return fail_run(err);
+  }
+  for (const std::string* input : {&csv_path, &catalogue_path, &comets_path}) {
+    if (input->empty() || *input == "-") continue;
+    if (!check_output_is_not_input(ini_path, *input, &err)) {
       return fail_run(err);
     }
   }
@@ -100,6 +107,13 @@ int run(const RunOptions& run_options) {
   };
   std::int64_t lines = 0;
   if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
+    discard_output(&ini);
+    return fail_run(err);
+  }
+  options.path = comets_path;
+  CometScan comet_scan;
+  if (comets &&
+      !scan_comets(comets.get(), matcher, options, &comet_scan, &err)) {
     discard_output(&ini);
     return fail_run(err);
   }
