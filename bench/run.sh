@@ -214,6 +214,59 @@ echo "| \`orbitpick --extended list_10000.csv MPCORB.DAT out.ini\` | $(secs "$ex
 echo
 echo "- orbitpick --extended / default: $(ratio "$ext_us" "$def_us")"
 echo
+echo "## Comet file (N = 1000: 900 asteroid names, 100 comet designations)"
+echo
+log "comets"
+# A synthetic CometEls.txt of the real file's size and layout: 1,000 orbits
+# of 168-172 bytes, numbered periodic comets first, then C/ and P/ ones.
+comets=$work/CometEls.txt
+awk 'BEGIN {
+    split("Tempel Swift Wolf Harrington Borrelly Faye Holmes Encke Kopff Finlay", who)
+    split("LINEAR NEAT PANSTARRS ATLAS Lemmon Catalina SOHO ZTF", survey)
+    for (i = 1; i <= 1000; i++) {
+        if (i <= 400) {
+            number = sprintf("%04d", i); type = "P"; packed = ""
+            des = sprintf("%dP/%s-%s", i, who[i % 10 + 1], who[(i * 7) % 10 + 1])
+        } else {
+            year = 1990 + i % 36; half = substr("ABCDEFGHJKLMNOPQRSTUVWXY", i % 24 + 1, 1)
+            number = ""; type = (i % 3 ? "C" : "P")
+            packed = sprintf("K%02d%s%02d0", year % 100, half, i % 100)
+            des = sprintf("%s/%d %s%d (%s)", type, year, half, i % 97 + 1, survey[i % 8 + 1])
+        }
+        printf "%4s%1s%7s  %4d %02d %7.4f %9.6f  %8.6f  %8.4f  %8.4f  %8.4f  %8s  %4.1f %4.1f  %-56s MPEC 2026-A%02d\n",
+            number, type, packed, 2000 + i % 40, i % 12 + 1, (i * 37) % 2800 / 100 + 1,
+            (i * 7919) % 90000 / 10000 + 0.01, (i * 104729) % 1100000 / 1000000,
+            (i * 1301) % 36000 / 100, (i * 2903) % 36000 / 100, (i * 1103) % 18000 / 100, "20260213",
+            (i * 3) % 150 / 10 + 5, (i % 4) * 2 + 2, des, i % 100
+    }
+}' >"$comets"
+mixed=$work/list_mixed_1000.csv
+{
+    head -n 901 "$data/list_1000.csv"
+    cut -c103-158 "$comets" | awk 'NR % 10 == 0 { sub(/ *\(.*| *$/, ""); printf "\"%s\",00 00 00,+00 00 00,10.0\n", $0 }'
+} >"$mixed"
+comet_rows=() comet_added=()
+for catalogue in "$cat_file" "$data/header_only.DAT"; do
+    measure "orbitpick" /dev/null 0 "$orbitpick" "$mixed" "$catalogue" "$ini"
+    plain_us=$median plain_mark=$(mark) plain_sections=$(sections)
+    measure "orbitpick --comets" /dev/null 0 "$orbitpick" --comets "$comets" "$mixed" "$catalogue" "$ini"
+    with_us=$median with_mark=$(mark) with_sections=$(sections)
+    [[ -n $plain_mark$with_mark ]] && any_single=1
+    name=$(basename "$catalogue")
+    comet_rows+=("| \`orbitpick list_mixed_1000.csv $name out.ini\` | $(secs "$plain_us")$plain_mark | $plain_sections |")
+    comet_rows+=("| \`orbitpick --comets CometEls.txt list_mixed_1000.csv $name out.ini\` | $(secs "$with_us")$with_mark | $with_sections |")
+    comet_added+=("$name $(secs $((with_us - plain_us)))")
+done
+measure "cat comets" /dev/null 0 cat "$comets"
+catc_us=$median catc_mark=$(mark)
+[[ -n $catc_mark ]] && any_single=1
+echo "| command | s | sections written |"
+echo "|---|---:|---:|"
+printf '%s\n' "${comet_rows[@]}"
+echo "| \`cat CometEls.txt\` ($(stat -c %s "$comets") bytes, $(wc -l <"$comets") lines) | $(secs "$catc_us")$catc_mark | |"
+echo
+echo "- time the comet file adds (with - without), in s: ${comet_added[*]}"
+echo
 echo "## gzip-compressed catalogue (N = 100)"
 echo
 log "gzip"
