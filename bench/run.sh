@@ -136,6 +136,43 @@ peak_rss() {
     rss=$(awk -F': *' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$work/time.log")
 }
 
+# measure_pair A B: A and B name arrays holding two commands. Runs them
+# alternately, one warm-up pair then $runs timed pairs, so that a change in
+# the machine's load falls on both alike, which a difference of a few per
+# cent needs. Sets $median_a, $median_b (wall clock) and $cpu_a, $cpu_b
+# (user + system), all medians in microseconds; $ini then holds B's output.
+measure_pair() {
+    local -n cmd_a=$1 cmd_b=$2
+    local i rc t0 t1 side wall_a=() wall_b=() cpus_a=() cpus_b=() TIMEFORMAT='%3U %3S'
+    for ((i = 0; i <= runs; i++)); do
+        for side in a b; do
+            local -n cmd=cmd_$side
+            rm -f "$ini"
+            rc=0
+            t0=${EPOCHREALTIME/[.,]/}
+            { time "${cmd[@]}" >/dev/null 2>"$work/stderr"; } 2>"$work/cpu" || rc=$?
+            t1=${EPOCHREALTIME/[.,]/}
+            if ((rc != 0)); then
+                sed 's/^/  | /' "$work/stderr" >&2
+                die "exit status $rc from: ${cmd[*]}"
+            fi
+            ((i == 0)) && continue
+            local cpu
+            cpu=$(awk '{ printf "%d", ($1 + $2) * 1e6 }' "$work/cpu")
+            if [[ $side == a ]]; then
+                wall_a+=($((t1 - t0))) cpus_a+=("$cpu")
+            else
+                wall_b+=($((t1 - t0))) cpus_b+=("$cpu")
+            fi
+        done
+    done
+    local mid=$(((runs + 1) / 2))
+    median_a=$(printf '%s\n' "${wall_a[@]}" | sort -n | sed -n "${mid}p")
+    median_b=$(printf '%s\n' "${wall_b[@]}" | sort -n | sed -n "${mid}p")
+    cpu_a=$(printf '%s\n' "${cpus_a[@]}" | sort -n | sed -n "${mid}p")
+    cpu_b=$(printf '%s\n' "${cpus_b[@]}" | sort -n | sed -n "${mid}p")
+}
+
 sections() {
     [[ -f $ini ]] || die "orbitpick exited 0 but wrote no $ini"
     grep -c '^\[' "$ini" || true
@@ -198,21 +235,19 @@ for n in 1 10 100 1000 10000; do
 done
 
 echo
-echo "## Extended sections (N = 10000)"
+echo "## Extended sections (N = 10000, the two run alternately)"
 echo
 log "extended"
-measure "orbitpick default" /dev/null 0 "$orbitpick" "$data/list_10000.csv" "$cat_file" "$ini"
-def_us=$median def_mark=$(mark)
-measure "orbitpick --extended" /dev/null 0 "$orbitpick" --extended "$data/list_10000.csv" "$cat_file" "$ini"
-ext_us=$median ext_mark=$(mark)
+default_cmd=("$orbitpick" "$data/list_10000.csv" "$cat_file" "$ini")
+extended_cmd=("$orbitpick" --extended "$data/list_10000.csv" "$cat_file" "$ini")
+measure_pair default_cmd extended_cmd
 ext_sections=$(sections)
-[[ -n $def_mark$ext_mark ]] && any_single=1
-echo "| command | s | sections written |"
-echo "|---|---:|---:|"
-echo "| \`orbitpick list_10000.csv MPCORB.DAT out.ini\` | $(secs "$def_us")$def_mark | |"
-echo "| \`orbitpick --extended list_10000.csv MPCORB.DAT out.ini\` | $(secs "$ext_us")$ext_mark | $ext_sections |"
+echo "| command | wall s | CPU s | sections written |"
+echo "|---|---:|---:|---:|"
+echo "| \`orbitpick list_10000.csv MPCORB.DAT out.ini\` | $(secs "$median_a") | $(secs "$cpu_a") | $ext_sections |"
+echo "| \`orbitpick --extended list_10000.csv MPCORB.DAT out.ini\` | $(secs "$median_b") | $(secs "$cpu_b") | $ext_sections |"
 echo
-echo "- orbitpick --extended / default: $(ratio "$ext_us" "$def_us")"
+echo "- orbitpick --extended / default: $(ratio "$median_b" "$median_a") wall, $(ratio "$cpu_b" "$cpu_a") CPU"
 echo
 echo "## Comet file (N = 1000: 900 asteroid names, 100 comet designations)"
 echo
@@ -247,25 +282,25 @@ mixed=$work/list_mixed_1000.csv
 } >"$mixed"
 comet_rows=() comet_added=()
 for catalogue in "$cat_file" "$data/header_only.DAT"; do
-    measure "orbitpick" /dev/null 0 "$orbitpick" "$mixed" "$catalogue" "$ini"
-    plain_us=$median plain_mark=$(mark) plain_sections=$(sections)
-    measure "orbitpick --comets" /dev/null 0 "$orbitpick" --comets "$comets" "$mixed" "$catalogue" "$ini"
-    with_us=$median with_mark=$(mark) with_sections=$(sections)
-    [[ -n $plain_mark$with_mark ]] && any_single=1
+    without_cmd=("$orbitpick" "$mixed" "$catalogue" "$ini")
+    with_cmd=("$orbitpick" --comets "$comets" "$mixed" "$catalogue" "$ini")
+    rm -f "$ini"
+    "${without_cmd[@]}" >/dev/null 2>&1 || die "orbitpick failed on $mixed"
+    without_sections=$(sections)
+    measure_pair without_cmd with_cmd
     name=$(basename "$catalogue")
-    comet_rows+=("| \`orbitpick list_mixed_1000.csv $name out.ini\` | $(secs "$plain_us")$plain_mark | $plain_sections |")
-    comet_rows+=("| \`orbitpick --comets CometEls.txt list_mixed_1000.csv $name out.ini\` | $(secs "$with_us")$with_mark | $with_sections |")
-    comet_added+=("$name $(secs $((with_us - plain_us)))")
+    comet_rows+=("| \`orbitpick list_mixed_1000.csv $name out.ini\` | $(secs "$median_a") | $(secs "$cpu_a") | $without_sections |")
+    comet_rows+=("| \`orbitpick --comets CometEls.txt list_mixed_1000.csv $name out.ini\` | $(secs "$median_b") | $(secs "$cpu_b") | $(sections) |")
+    comet_added+=("$name $(secs $((median_b - median_a))) wall, $(secs $((cpu_b - cpu_a))) CPU;")
 done
-measure "cat comets" /dev/null 0 cat "$comets"
-catc_us=$median catc_mark=$(mark)
-[[ -n $catc_mark ]] && any_single=1
-echo "| command | s | sections written |"
-echo "|---|---:|---:|"
+cat_cmd=(cat "$comets")
+measure_pair cat_cmd cat_cmd
+echo "| command | wall s | CPU s | sections written |"
+echo "|---|---:|---:|---:|"
 printf '%s\n' "${comet_rows[@]}"
-echo "| \`cat CometEls.txt\` ($(stat -c %s "$comets") bytes, $(wc -l <"$comets") lines) | $(secs "$catc_us")$catc_mark | |"
+echo "| \`cat CometEls.txt\` ($(stat -c %s "$comets") bytes, $(wc -l <"$comets") lines) | $(secs "$median_a") | $(secs "$cpu_a") | |"
 echo
-echo "- time the comet file adds (with - without), in s: ${comet_added[*]}"
+echo "- time the comet file adds (with - without): ${comet_added[*]}"
 echo
 echo "## gzip-compressed catalogue (N = 100)"
 echo
