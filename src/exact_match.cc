@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "target_list.h"
 
 namespace orbitpick {
 namespace {
@@ -104,6 +103,57 @@ struct Identity {
   std::string_view view() const { return std::string_view(bytes, size); }
 };
 
+std::size_t pair_index(unsigned first, unsigned second) {
+  return first | (second << 8);
+}
+
+// False when no key can be the normalised form of "a" followed by "b":
+// their first two bytes are no key's. Looks at only as many bytes as it
+// takes, and lets through what it cannot tell cheaply (non-ASCII bytes).
+inline bool may_be_key(const ExactIndex& index, std::string_view a,
+                       std::string_view b) {
+  unsigned bytes[2] = {0, 0};
+  int have = 0;
+  // Nearly always: two letters or digits at the start ("00433", "Eros").
+  if (a.size() >= 2) {
+    const auto c0 = static_cast<unsigned char>(a[0]);
+    const auto c1 = static_cast<unsigned char>(a[1]);
+    if (c0 < 0x80 && c1 < 0x80 && kAscii.to[c0] != 0 && kAscii.to[c1] != 0) {
+      const std::size_t bit =
+          pair_index(static_cast<unsigned char>(kAscii.to[c0]),
+                     static_cast<unsigned char>(kAscii.to[c1]));
+      return (index.leading_pairs[bit / 64] >> (bit % 64)) & 1;
+    }
+  }
+  const std::string_view parts[2] = {a, b};
+  for (int p = 0; p < 2 && have < 2; ++p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(parts[p].data());
+    for (std::size_t i = 0; i < parts[p].size() && have < 2; ++i) {
+      if (u[i] >= 0x80) return true;
+      const char c = kAscii.to[u[i]];
+      if (c != 0) bytes[have++] = static_cast<unsigned char>(c);
+    }
+  }
+  if (have == 0) return false;
+  const std::size_t bit = pair_index(bytes[0], bytes[1]);
+  return (index.leading_pairs[bit / 64] >> (bit % 64)) & 1;
+}
+
+// Adds the names whose key is the normalised form of "a" followed by "b".
+// The check of the first bytes is inlined: it turns away nearly every call.
+void look_up_whole(const ExactIndex& index, std::string_view a,
+                   std::string_view b, std::vector<std::uint32_t>* hits) {
+  Identity identity;
+  identity.add(a);
+  identity.add(b);
+  find_identity(index, identity.view(), hits);
+}
+
+inline void look_up(const ExactIndex& index, std::string_view a,
+                    std::string_view b, std::vector<std::uint32_t>* hits) {
+  if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits);
+}
+
 std::string_view column(std::string_view line, std::size_t offset,
                         std::size_t width) {
   if (offset >= line.size()) return {};
@@ -143,6 +193,13 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
     key_of[i] = index.slots[s].key;
     ++count[key_of[i]];
   }
+  index.leading_pairs.assign(65536 / 64, 0);
+  for (const std::string& k : index.keys) {
+    const std::size_t bit = pair_index(
+        static_cast<unsigned char>(k[0]),
+        k.size() > 1 ? static_cast<unsigned char>(k[1]) : 0u);
+    index.leading_pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
   index.first.assign(index.keys.size() + 1, 0);
   for (std::size_t k = 0; k < index.keys.size(); ++k) {
     index.first[k + 1] = index.first[k] + count[k];
@@ -169,29 +226,30 @@ void find_identity(const ExactIndex& index, std::string_view identity,
 
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
                          std::vector<std::uint32_t>* hits) {
-  Identity packed;
-  packed.add(column(line, 0, 7));
-  find_identity(index, packed.view(), hits);
+  if (index.keys.empty()) return;
+  look_up(index, column(line, 0, 7), {}, hits);
 
-  // "(433) Eros" is a number and a name; "2004 PC112" a name alone.
-  std::string_view designation = trim_view(column(line, 165, 28));
+  // "(433) Eros" is a number and a name; "2004 PC112" a name alone. The
+  // blanks around them need no trimming: normalising drops them.
+  std::string_view designation = column(line, 165, 28);
+  const std::size_t start = designation.find_first_not_of(' ');
+  if (start == std::string_view::npos) return;
+  designation.remove_prefix(start);
   std::string_view number;
-  if (!designation.empty() && designation.front() == '(') {
+  if (designation.front() == '(') {
     const std::size_t close = designation.find(')');
     if (close != std::string_view::npos) {
       number = designation.substr(1, close - 1);
-      designation = trim_view(designation.substr(close + 1));
+      designation.remove_prefix(close + 1);
+      if (!designation.empty() && designation.front() == ' ') {
+        designation.remove_prefix(1);
+      }
     }
   }
-  Identity name;
-  name.add(designation);
-  find_identity(index, name.view(), hits);
+  look_up(index, designation, {}, hits);
   if (number.empty()) return;
-  Identity whole;
-  whole.add(number);
-  find_identity(index, whole.view(), hits);
-  whole.add(designation);
-  find_identity(index, whole.view(), hits);
+  look_up(index, number, {}, hits);
+  look_up(index, number, designation, hits);
 }
 
 }  // namespace orbitpick

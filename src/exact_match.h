@@ -43,6 +43,10 @@ struct ExactIndex {
   std::vector<std::uint32_t> first;         // per key: into "names_of"
   std::vector<std::uint32_t> names_of;      // target-list indices, by key
   std::vector<Slot> slots;                  // a power of two in size
+  // One bit for each pair of first two bytes of a key (the second 0 for a
+  // one-byte key): most identities of most lines are turned away by it
+  // before they are normalised whole.
+  std::vector<std::uint64_t> leading_pairs;
 };
 
 /// Builds the index of "names" (the target list). A name that normalises to
