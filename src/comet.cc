@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "line_reader.h"
+#include "name_account.h"
 #include "target_list.h"
 
 namespace orbitpick {
@@ -358,13 +359,29 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
     }
   }
 
+  // An empty file, a cut-short download or the asteroid catalogue in its
+  // place would otherwise give no comets without a word.
+  Error skip;
+  bool has_orbit_line = false;
+  for (std::size_t at = 0; at < text.size() && !has_orbit_line;) {
+    std::size_t next = text.find('\n', at);
+    if (next == std::string::npos) next = text.size();
+    has_orbit_line =
+        check_comet_line(std::string_view(text).substr(at, next - at), &skip);
+    at = next + 1;
+  }
+  if (!has_orbit_line) {
+    return fail(err, options.path,
+                "no comet orbit lines: expected the Minor Planet Center's "
+                "one-line comet orbits (CometEls.txt)");
+  }
+
   MatchState state;
   std::vector<NameMatch> matches;
   scan->lines = find_names(matcher, text, &state, &matches) +
                 (!text.empty() && text.back() != '\n' ? 1 : 0);
 
   std::string out;
-  Error skip;
   const char* p = text.data();
   const char* end = p + text.size();
   const char* counted = p;     // line feeds before here are counted
@@ -374,6 +391,7 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
     const std::uint32_t line_start = matches[i].line_start;
     const char* at = p + matches[i].offset;
     std::size_t sections = 0;
+    const std::size_t first = i;
     for (; i < matches.size() && matches[i].line_start == line_start; ++i) {
       ++scan->matched_lines[matches[i].name];
       ++sections;
@@ -384,6 +402,12 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
     if (line_end == nullptr) line_end = end;
 
     const std::string_view line(line_begin, line_end - line_begin);
+    if (options.account != nullptr) {
+      for (std::size_t k = first; k < i; ++k) {
+        count_line(options.account, matches[k].name,
+                   trim_view(field(line, kDesignation)));
+      }
+    }
     if (!check_comet_line(line, &skip)) {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;

@@ -86,10 +86,12 @@ struct CometScan {
 /// Reads the comet file from "reader" whole (it has no header) and hands
 /// "write" one comet section in options.format for every (line, name) pair
 /// where the name occurs in the line, in the order of the lines and, within
-/// a line, of the names: the rule of scan_catalogue. A matched line without
-/// a complete section is reported to "warn" with options.path and its line
-/// number, and skipped. Fails when reading or writing fails, or when the
-/// file is larger than kMaxLineBytes; the error names the file concerned.
+/// a line, of the names: the rule of scan_catalogue. Counts each matched
+/// line in options.account when it is set. A matched line without a
+/// complete section is reported to "warn" with options.path and its line
+/// number, and skipped. Fails when reading or writing fails, when the file
+/// is larger than kMaxLineBytes, and when none of its lines is a complete
+/// comet line; the error names the file concerned.
 bool scan_comets(Reader* reader, const NameMatcher& matcher,
                  const ScanOptions& options, CometScan* scan, Error* err);
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mpc_lines.h"
 #include "test_util.h"
 
 namespace orbitpick {
@@ -116,13 +117,6 @@ TEST(WriteSection, BlankFieldsGiveEmptyValues) {
             section_of(line).find("\nabsolute_magnitude             = \n"));
 }
 
-// Real lines of the MPC's distant-object file Distant.txt (2019) and
-// near-Earth asteroid file NEA.txt (2019), line numbers given.
-const char kPluto[] =  // Distant.txt:157
-    "D4340   -0.76  0.12 K194R  41.54710  115.01131  110.29733   17.10337  "
-    "0.2537532  0.00391855  39.8461085  0 MPO459634  9482  94 1914-2018 0.30 "
-    "M-v 38h MPCLINUX   000E (134340) Pluto              20180927";
-
 const char kPlutoExtended[] =
     "[134340pluto]\n"
     "absolute_magnitude             = -0.76\n"
@@ -147,8 +141,8 @@ std::string extended_section_of(const std::string& line) {
 }
 
 TEST(WriteExtendedSection, PlutoByteForByte) {
-  EXPECT_EQ(kPlutoExtended, extended_section_of(kPluto));
-  EXPECT_EQ("asteroid", value_of(section_of(kPluto), "type"));
+  EXPECT_EQ(kPlutoExtended, extended_section_of(test::mpc::kPluto));
+  EXPECT_EQ("asteroid", value_of(section_of(test::mpc::kPluto), "type"));
 }
 
 TEST(WriteExtendedSection, TypesDesignationsAndBlankValues) {
@@ -161,19 +155,18 @@ TEST(WriteExtendedSection, TypesDesignationsAndBlankValues) {
     const char* number;
     const char* magnitude;
   } cases[] = {
-      {kPluto, "134340pluto", "dwarf planet", "0.12", "<missing>", "134340",
-       "-0.76"},
+      {test::mpc::kPluto, "134340pluto", "dwarf planet", "0.12", "<missing>",
+       "134340", "-0.76"},
+      // Flags 000E, numbered with its provisional designation as name.
+      {test::mpc::k1993Sb, "157881993sb", "plutino", "0.15", "<missing>",
+       "15788", "7.9"},
+      // Real lines of the MPC's Distant.txt (2019), line numbers given.
       // Distant.txt:166, flags 0011: a scattered disc orbit, but a dwarf
       // planet first.
       {"D6199   -1.1   0.15 K194R 205.38465  151.68622   35.90448   44.14447  "
        "0.4387931  0.00176762  67.7449513  2 MPO459642  1041  27 1954-2018 "
        "0.36 M-v 38h MPCLINUX   0011 (136199) Eris               20181017",
        "136199eris", "dwarf planet", "0.15", "<missing>", "136199", "-1.1"},
-      // Distant.txt:109, flags 000E.
-      {"90482    2.2   0.15 K194R 180.34701   72.15929  268.80632   20.59305  "
-       "0.2241665  0.00400574  39.2657866  1 MPO453343   539  24 1951-2018 "
-       "0.24 M-v 38h MPCLINUX   000E  (90482) Orcus              20180515",
-       "90482orcus", "plutino", "0.15", "<missing>", "90482", "2.2"},
       // Distant.txt:223, flags 0410: bits above the orbit type are ignored.
       {"J94E02S  7.6   0.15 K194R 306.46376   99.66927  154.66401    1.06224  "
        "0.1192045  0.00316072  45.9845902  3 MPO331225    36   6 1994-2015 "
@@ -190,17 +183,12 @@ TEST(WriteExtendedSection, TypesDesignationsAndBlankValues) {
        "0.2519501  0.00292711  48.3997756  2 MPO339366    57   5 2000-2015 "
        "0.13 M-v 38h MPCADO     040F          2000 AF255         20150415",
        "2000af255", "asteroid", "0.15", "2000 AF255", "<missing>", "5.8"},
-      // NEA.txt:5298: neither H nor G, seen for three days.
-      {"K10L64F             K1972 283.37046  239.61117   19.10043   17.52069  "
-       "0.1645012  0.63390490   1.3421055  8 MPO460897    24   1    3 days "
-       "1.00 M-v 38h MPCW       3804          2010 LF64          20100605",
-       "2010lf64", "asteroid", "<missing>", "2010 LF64", "<missing>",
-       "<missing>"},
-      // NEA.txt:1, flags 1804: an Amor, G 0.46.
-      {"00433   11.16  0.46 K1972  84.17190  178.83549  304.30424   10.82858  "
-       "0.2227385  0.55973997   1.4581823  0 MPO467611  8406  52 1893-2019 "
-       "0.69 M-v 38h MPCLINUX   1804    (433) Eros               20190509",
-       "433eros", "asteroid", "0.46", "<missing>", "433", "11.16"},
+      // Neither H nor G, seen for three days.
+      {test::mpc::k2010Lf64, "2010lf64", "asteroid", "<missing>", "2010 LF64",
+       "<missing>", "<missing>"},
+      // Flags 1804: an Amor, G 0.46.
+      {test::mpc::kEros, "433eros", "asteroid", "0.46", "<missing>", "433",
+       "11.16"},
       {kCeres, "1ceres", "dwarf planet", "0.15", "<missing>", "1", "3.34"},
   };
   for (const auto& c : cases) {
@@ -279,27 +267,55 @@ std::string lines_of(int count, const std::string& line) {
   return text;
 }
 
-TEST(Scan, HeaderOfFortyThreeLinesIsNeverSearched) {
-  EXPECT_EQ(0, scan(catalogue_header(), {"Ceres"}).lines);
-  const std::string short_header = lines_of(42, std::string(kCeres));
-  const ScanRun r = scan(short_header, {"Ceres"});
-  EXPECT_EQ(0, r.lines);
-  EXPECT_EQ("", r.out);
-  EXPECT_EQ(0, scan("", {"Ceres"}).lines);
-  const ScanRun one = scan(lines_of(44, std::string(kCeres)), {"Ceres"});
-  EXPECT_EQ(1, one.lines);
-  EXPECT_EQ(kCeresSection, one.out);
+TEST(Scan, HeaderOnlyWhenTheFirstLineIsNoOrbit) {
+  struct Case {
+    std::string catalogue;
+    bool ok;
+    std::int64_t lines;
+    int sections;
+  };
+  const std::string ceres = std::string(kCeres) + "\n";
+  const std::vector<Case> cases = {
+      {catalogue_header() + ceres, true, 1, 1},
+      // MPC's header-less extracts: every line is a catalogue line.
+      {lines_of(44, kCeres), true, 44, 44},
+      {ceres + lines_of(60, "x"), true, 61, 1},
+      // The header swallows the only orbit line: nothing to convert.
+      {lines_of(42, "x") + ceres, false, 0, 0},
+      {catalogue_header(), false, 0, 0},
+      {"", false, 0, 0},
+      {catalogue_header() + lines_of(5, std::string(kCeres).substr(0, 174)),
+       false, 0, 0},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    const ScanRun r = scan(cases[i].catalogue, {"Ceres"});
+    EXPECT_EQ(cases[i].ok, r.ok);
+    if (r.ok) {
+      EXPECT_EQ(cases[i].lines, r.lines);
+    }
+    std::string expected;
+    for (int k = 0; k < cases[i].sections; ++k) expected += kCeresSection;
+    EXPECT_EQ(expected, r.out);
+  }
+  // Without a header, lines are numbered from the file's first.
+  EXPECT_EQ(std::vector<std::string>{"orbitpick: MPCORB.DAT:2: line shorter "
+                                     "than 175 bytes; line skipped"},
+            scan(ceres + "Ceres, cut short\n", {"Ceres"}).warnings);
 }
 
 TEST(Scan, ProgressAtEveryTenThousandLines) {
-  const ScanRun below = scan(catalogue_header() + lines_of(9999, "x"), {});
+  const std::string ceres = std::string(kCeres) + "\n";
+  const ScanRun below =
+      scan(catalogue_header() + lines_of(9998, "x") + ceres, {});
   EXPECT_EQ(9999, below.lines);
   EXPECT_TRUE(below.progress.empty());
-  const ScanRun at = scan(catalogue_header() + lines_of(10000, "x"), {}, 4096);
+  const ScanRun at =
+      scan(catalogue_header() + ceres + lines_of(9999, "x"), {}, 4096);
   EXPECT_EQ(10000, at.lines);
   EXPECT_EQ(std::vector<std::int64_t>{10000}, at.progress);
   const ScanRun past =
-      scan(catalogue_header() + lines_of(30001, ""), {"Ceres"}, 1000);
+      scan(catalogue_header() + lines_of(30000, "") + ceres, {"Ceres"}, 1000);
   EXPECT_EQ(30001, past.lines);
   EXPECT_EQ((std::vector<std::int64_t>{10000, 20000, 30000}), past.progress);
 }
@@ -308,7 +324,7 @@ TEST(Scan, LastLineWithoutLineFeedIsCounted) {
   const ScanRun r = scan(catalogue_header() + "x\n" + kCeres, {"Ceres"});
   EXPECT_EQ(2, r.lines);
   EXPECT_EQ(kCeresSection, r.out);
-  EXPECT_EQ(1, scan(catalogue_header() + "\n", {}).lines);
+  EXPECT_EQ(2, scan(catalogue_header() + "\n" + kCeres, {}).lines);
 }
 
 TEST(Scan, LineWithTwoNamesGivesTwoSections) {
