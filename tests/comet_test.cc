@@ -122,24 +122,6 @@ TEST(CometSection, HalleyByteForByte) {
       section_of(kHalley));
 }
 
-TEST(CometSection, InterstellarExtendedByteForByte) {
-  EXPECT_EQ(
-      "[2iborisov]\n"
-      "absolute_magnitude             = 11.0\n"
-      "name                           = 2I/Borisov\n"
-      "orbit_ArgOfPericenter          = 209.2911\n"
-      "orbit_AscendingNode            = 307.8024\n"
-      "orbit_Eccentricity             = 3.345952\n"
-      "orbit_Epoch                    = 2461000.5\n"
-      "orbit_Inclination              = 44.2624\n"
-      "orbit_PericenterDistance       = 1.997724\n"
-      "orbit_TimeAtPericenter         = 2458826.5572\n"
-      "slope_parameter                = 4.0\n"
-      "type                           = interstellar object\n"
-      "\n",
-      section_of(kInterstellar, SectionFormat::kExtended));
-}
-
 TEST(CometSection, RealLinesGiveKeysDatesAndTypes) {
   std::string parabolic = kIson;  // e 1.000003 made exactly 1
   parabolic.replace(41, 8, "1.000000");
