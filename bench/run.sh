@@ -253,7 +253,7 @@ echo "| \`orbitpick --extended list_10000.csv MPCORB.DAT out.ini\` | $(secs "$me
 echo
 echo "- orbitpick --extended / default: $(ratio "$median_b" "$median_a") wall, $(ratio "$cpu_b" "$cpu_a") CPU"
 echo
-echo "## Comet file (N = 1000: 900 asteroid names, 100 comet designations)"
+echo "## Comet file (N = 1000: 900 asteroid names, 100 comet designations; alternate runs)"
 echo
 log "comets"
 # A synthetic CometEls.txt of the real file's size and layout: 1,000 orbits
@@ -285,7 +285,7 @@ mixed=$work/list_mixed_1000.csv
     cut -c103-158 "$comets" | awk 'NR % 10 == 0 { sub(/ *\(.*| *$/, ""); printf "\"%s\",00 00 00,+00 00 00,10.0\n", $0 }'
 } >"$mixed"
 comet_rows=() comet_added=()
-for catalogue in "$cat_file" "$data/header_only.DAT"; do
+for catalogue in "$cat_file" "$one_orbit"; do
     without_cmd=("$orbitpick" "$mixed" "$catalogue" "$ini")
     with_cmd=("$orbitpick" --comets "$comets" "$mixed" "$catalogue" "$ini")
     rm -f "$ini"
