@@ -11,6 +11,7 @@
 #include "catalogue.h"
 #include "command_line.h"
 #include "diagnostics.h"
+#include "ini_merge.h"
 #include "input_file.h"
 #include "name_matcher.h"
 #include "output_file.h"
@@ -52,6 +53,18 @@ void print_warning(const std::string& message) {
   std::fflush(stderr);
 }
 
+// "orbitpick: out.ini: merged: 2 sections updated, 3 added, 106 kept".
+std::string merge_report(const std::string& output, const std::string& base,
+                         const MergeCounts& counts) {
+  std::string line = "orbitpick: " + output + ": merged";
+  if (!base.empty()) line += " with " + base;
+  line += ": " + std::to_string(counts.updated) +
+          (counts.updated == 1 ? " section" : " sections") + " updated, " +
+          std::to_string(counts.added) + " added, " +
+          std::to_string(counts.kept) + " kept";
+  return line;
+}
+
 int fail_run(const Error& err) {
   print_warning(format_error(err));
   return kExitFailure;
@@ -70,6 +83,15 @@ int run(const RunOptions& run_options) {
     if (*input != "-" && !check_output_is_not_input(ini_path, *input, &err)) {
       return fail_run(err);
     }
+  }
+  // The base is read whole before anything is written, so that a bad one
+  // stops the run before it starts, and so that it may be OUTPUT itself.
+  std::string base;
+  const bool merge_into_output = run_options.base_path.empty();
+  if (run_options.merge &&
+      !read_ini_base(merge_into_output ? ini_path : run_options.base_path,
+                     merge_into_output, &base, &err)) {
+    return fail_run(err);
   }
   OutputFile ini;
   if (!open_output(ini_path, &ini, &err)) return fail_run(err);
@@ -94,15 +116,35 @@ int run(const RunOptions& run_options) {
     std::fflush(stdout);
   };
   options.warn = print_warning;
+  std::string sections;  // when merging: the new sections, all of them
   options.write = [&](std::string_view block, Error* why) {
-    return write_output(&ini, block, why);
+    if (!run_options.merge) return write_output(&ini, block, why);
+    sections.append(block);
+    return true;
   };
   std::int64_t lines = 0;
   if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
     discard_output(&ini);
     return fail_run(err);
   }
+  MergeCounts counts;
+  if (run_options.merge) {
+    const bool merged = merge_ini(
+        base, sections,
+        [&](std::string_view block, Error* why) {
+          return write_output(&ini, block, why);
+        },
+        &counts, &err);
+    if (!merged) {
+      discard_output(&ini);
+      name_path(&err, run_options.base_path);
+      return fail_run(err);
+    }
+  }
   if (!commit_output(&ini, &err)) return fail_run(err);
+  if (run_options.merge) {
+    print_warning(merge_report(ini_path, run_options.base_path, counts));
+  }
 
   say("");
   std::printf(" End of processing: %lld asteroids.\n",
