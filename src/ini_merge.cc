@@ -85,10 +85,8 @@ class LineSplitter {
 
   std::size_t find(char c) const {
     if (pos_ >= text_.size()) return npos_;
-    const void* at =
-        std::memchr(text_.data() + pos_, c, text_.size() - pos_);
-    return at == nullptr ? npos_
-                         : static_cast<const char*>(at) - text_.data();
+    const void* at = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+    return at == nullptr ? npos_ : static_cast<const char*>(at) - text_.data();
   }
 
   std::string_view text_;
@@ -153,8 +151,7 @@ struct NewSection {
   bool in_base = false;
 };
 
-void read_new_sections(std::string_view sections,
-                       std::vector<NewSection>* news,
+void read_new_sections(std::string_view sections, std::vector<NewSection>* news,
                        std::unordered_map<std::string, std::size_t>* index) {
   LineSplitter lines(sections, 0);
   std::size_t begin, end, next;
@@ -228,8 +225,8 @@ void update_section(std::string_view base, const NewSection& update,
       if (old == n.value) continue;
       std::string text(n.value);
       // "key =" with nothing after it: keep the blank of "key = value".
-      if (old.empty() && base[b.value_begin - 1] == '=' &&
-          b.value_begin >= 2 && is_blank(base[b.value_begin - 2])) {
+      if (old.empty() && base[b.value_begin - 1] == '=' && b.value_begin >= 2 &&
+          is_blank(base[b.value_begin - 2])) {
         text.insert(0, " ");
       }
       edits->push_back({b.value_begin, old.size(), std::move(text)});
@@ -322,9 +319,8 @@ bool merge_ini(std::string_view base, std::string_view sections,
   std::unordered_map<std::string, std::size_t> index;
   read_new_sections(sections, &news, &index);
 
-  const std::size_t start = base.substr(0, kUtf8Mark.size()) == kUtf8Mark
-                                ? kUtf8Mark.size()
-                                : 0;
+  const std::size_t start =
+      base.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
   const std::string_view line_end = first_line_end(base);
   std::vector<Edit> edits;
   std::vector<BaseKey> keys;
