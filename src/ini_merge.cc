@@ -203,7 +203,7 @@ struct BaseKey {
 // The edits that bring one base section up to date with "update".
 void update_section(std::string_view base, const NewSection& update,
                     const std::vector<BaseKey>& keys, std::size_t anchor,
-                    bool anchor_ended, std::string_view line_end,
+                    std::string_view anchor_end, std::string_view line_end,
                     std::vector<Edit>* edits) {
   const std::size_t first = edits->size();
   std::string added;
@@ -229,12 +229,19 @@ void update_section(std::string_view base, const NewSection& update,
           is_blank(base[b.value_begin - 2])) {
         text.insert(0, " ");
       }
+      // "key = # comment": the comment needs its blank to stay one.
+      if (old.empty() && b.value_begin < base.size() &&
+          base[b.value_begin] == '#') {
+        text.append(" ");
+      }
       edits->push_back({b.value_begin, old.size(), std::move(text)});
     }
     if (found) continue;
-    if (anchor_ended) {
+    // Ending the added lines like the line before them keeps a lone CR
+    // from running into a following LF as one CR LF.
+    if (!anchor_end.empty()) {
       added.append(n.line);
-      added.append(line_end);
+      added.append(anchor_end);
     } else {
       added.append(line_end);
       added.append(n.line);
@@ -326,9 +333,9 @@ bool merge_ini(std::string_view base, std::string_view sections,
   std::vector<BaseKey> keys;
   NewSection* current = nullptr;  // the base section being updated
   std::size_t anchor = 0;         // where its missing keys go
-  bool anchor_ended = true;       // the line before "anchor" has an ending
+  std::string_view anchor_end;    // the ending of the line before it
   bool last_blank = true;         // the base's last line is blank
-  bool last_ended = true;         // ... and has a line ending
+  std::string_view last_end;      // ... and its line ending
   std::string lowered;
 
   LineSplitter lines(base, start);
@@ -336,11 +343,11 @@ bool merge_ini(std::string_view base, std::string_view sections,
   while (lines.next(&begin, &end, &next)) {
     const std::string_view line = base.substr(begin, end - begin);
     last_blank = line.find_first_not_of(" \t") == std::string_view::npos;
-    last_ended = next > end;
+    last_end = base.substr(end, next - end);
     std::string_view name;
     if (section_name(line, &name)) {
       if (current != nullptr) {
-        update_section(base, *current, keys, anchor, anchor_ended, line_end,
+        update_section(base, *current, keys, anchor, anchor_end, line_end,
                        &edits);
       }
       lowered.assign(name);
@@ -355,17 +362,17 @@ bool merge_ini(std::string_view base, std::string_view sections,
       current->in_base = true;
       keys.clear();
       anchor = next;
-      anchor_ended = last_ended;
+      anchor_end = last_end;
       continue;
     }
     KeyLine k;
     if (current == nullptr || !key_line(line, &k)) continue;
     keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
     anchor = next;
-    anchor_ended = last_ended;
+    anchor_end = last_end;
   }
   if (current != nullptr) {
-    update_section(base, *current, keys, anchor, anchor_ended, line_end,
+    update_section(base, *current, keys, anchor, anchor_end, line_end,
                    &edits);
   }
 
@@ -379,8 +386,10 @@ bool merge_ini(std::string_view base, std::string_view sections,
   if (!write(base.substr(pos), err)) return false;
 
   std::string tail;
-  if (base.size() > start && !last_ended) tail.append(line_end);
-  if (base.size() > start && !last_blank) tail.append(line_end);
+  if (base.size() > start && last_end.empty()) tail.append(line_end);
+  if (base.size() > start && !last_blank) {
+    tail.append(last_end.empty() ? line_end : last_end);
+  }
   for (const NewSection& n : news) {
     if (n.in_base) continue;
     ++counts->added;

@@ -57,10 +57,11 @@ bool read_ini_base(const std::string& path, bool must_be_regular,
 ///    never written into a base section.
 ///  - A new section whose name is not in the base is appended at the end,
 ///    once (its last occurrence in "sections"), after one empty line.
-///  - Lines written or added end like the base's first line (a base without
-///    any line ending: kLineEnd); a changed line keeps its own ending. Every
-///    other byte of "base" is kept, in order; with no sections the result is
-///    "base" itself.
+///  - A changed line keeps its own line ending; added keys end like the line
+///    they follow; appended sections like the base's first line (kLineEnd
+///    when the base has no line ending). A base line without an ending
+///    gets one when something follows it. Every other byte of "base" is
+///    kept, in order; with no sections the result is "base" itself.
 /// Fails when "base" is not text (see check_ini_text) or when "write" fails;
 /// the blocks already handed to "write" are then to be discarded.
 bool merge_ini(std::string_view base, std::string_view sections,
