@@ -72,9 +72,8 @@ void check_base_kept(std::string_view base, std::string_view merged) {
     // The last base line may gain an ending when something is added after
     // it; every other ending stays as it was.
     const bool any_ending = i + 1 == from.size() && from[i].ending.empty();
-    while (j < to.size() &&
-           !((any_ending || to[j].ending == from[i].ending) &&
-             same_but_value(from[i].text, to[j].text))) {
+    while (j < to.size() && !((any_ending || to[j].ending == from[i].ending) &&
+                              same_but_value(from[i].text, to[j].text))) {
       ++j;
     }
     fuzz::check(j < to.size());
@@ -86,7 +85,8 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
     s.remove_prefix(1);
   }
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -127,9 +127,8 @@ std::vector<std::string> epochs(std::string_view text, std::string_view name) {
     }
     std::string_view value = t.substr(equals + 1);
     for (std::size_t i = 0; i < value.size(); ++i) {
-      if (value[i] == ';' ||
-          (value[i] == '#' && i > 0 && (value[i - 1] == ' ' ||
-                                        value[i - 1] == '\t'))) {
+      if (value[i] == ';' || (value[i] == '#' && i > 0 &&
+                              (value[i - 1] == ' ' || value[i - 1] == '\t'))) {
         value = value.substr(0, i);
         break;
       }
@@ -156,8 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t nul = input.find('\0');
   const std::string_view base = input.substr(0, nul);
-  const std::string_view sections =
-      nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1);
+  const std::string_view sections = nul == std::string_view::npos
+                                        ? std::string_view()
+                                        : input.substr(nul + 1);
 
   MergeCounts counts;
   fuzz::check(merge(base, "", &counts) == base);

@@ -372,8 +372,7 @@ bool merge_ini(std::string_view base, std::string_view sections,
     anchor_end = last_end;
   }
   if (current != nullptr) {
-    update_section(base, *current, keys, anchor, anchor_end, line_end,
-                   &edits);
+    update_section(base, *current, keys, anchor, anchor_end, line_end, &edits);
   }
 
   std::size_t pos = 0;
@@ -386,8 +385,8 @@ bool merge_ini(std::string_view base, std::string_view sections,
   if (!write(base.substr(pos), err)) return false;
 
   std::string tail;
-  if (base.size() > start && last_end.empty()) tail.append(line_end);
-  if (base.size() > start && !last_blank) {
+  if (!base.empty() && last_end.empty()) tail.append(line_end);
+  if (!base.empty() && !last_blank) {
     tail.append(last_end.empty() ? line_end : last_end);
   }
   for (const NewSection& n : news) {
