@@ -292,21 +292,26 @@ bool read_ini_base(const std::string& path, bool must_be_regular,
   std::unique_ptr<Reader> reader;
   if (!open_input_file(path, &reader, err)) return false;
   // Read into a buffer of the file's size, so that a big base costs its
-  // size once; a FIFO or a growing file takes the slow road.
+  // size once; what a FIFO or a growing file holds beyond it is appended.
   std::size_t used = 0;
   if (fs::is_regular_file(status)) {
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec) text->resize(static_cast<std::size_t>(size));
   }
+  std::vector<char> block;
   for (;;) {
-    if (used == text->size()) text->resize(used + kReadBlock);
+    const bool full = used == text->size();
+    if (full && block.empty()) block.resize(kReadBlock);
+    char* into = full ? block.data() : &(*text)[used];
     std::size_t got = 0;
-    if (!reader->read(&(*text)[used], text->size() - used, &got, err)) {
+    if (!reader->read(into, full ? block.size() : text->size() - used, &got,
+                      err)) {
       text->clear();
       name_path(err, path);
       return false;
     }
     if (got == 0) break;
+    if (full) text->append(block.data(), got);
     used += got;
   }
   text->resize(used);
