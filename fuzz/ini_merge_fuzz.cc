@@ -106,12 +106,18 @@ std::string lower(std::string_view s) {
   return out;
 }
 
+// The text after a leading UTF-8 byte order mark, which the planetarium
+// skips.
+std::string_view without_mark(std::string_view text) {
+  return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
 // The value the section's last "orbit_Epoch" line gives, for every section
 // named "name" in any case; "missing" for one without such a line.
 std::vector<std::string> epochs(std::string_view text, std::string_view name) {
   std::vector<std::string> found;
   bool in = false;
-  for (const Line& line : split_lines(text)) {
+  for (const Line& line : split_lines(without_mark(text))) {
     std::string_view n;
     if (header(line.text, &n)) {
       in = lower(n) == lower(name);
@@ -167,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   // New sections for the base's first few names and one more.
   std::vector<std::string> names;
-  for (const Line& line : split_lines(base)) {
+  for (const Line& line : split_lines(without_mark(base))) {
     std::string_view name;
     if (names.size() < 3 && header(line.text, &name)) {
       names.emplace_back(name);
