@@ -91,11 +91,28 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   LineBuffer csv_lines;
   init_line_buffer(&csv_lines, csv.get());
   std::vector<std::string> targets;
-  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets, &err)) {
+  std::vector<std::int64_t> first_lines;
+  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets,
+                        &first_lines, &err)) {
     discard_output(&ini);
     return fail_run(err);
   }
-  const NameMatcher matcher = build_name_matcher(std::move(targets));
+  if (targets.empty()) {
+    // An export without quotes, an empty file or swapped arguments: an
+    // empty INI over the old one would look like success.
+    discard_output(&ini);
+    return fail_run({csv_path,
+                     "no object names: expected a header line, then one "
+                     "object per line whose first field is its name in "
+                     "double quotes (\"Ceres\",...)"});
+  }
+  NameAccount account;
+  init_account(&account, targets.size());
+  ExactIndex exact;
+  if (run_options.exact) exact = build_exact_index(targets);
+  // The exact path looks names up by designation and needs no matcher.
+  const NameMatcher matcher = build_name_matcher(
+      run_options.exact ? std::vector<std::string>() : targets);
 
   ScanOptions options;
   options.path = catalogue_path;
@@ -107,6 +124,8 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   options.write = [&](std::string_view block, Error* why) {
     return write_output(&ini, block, why);
   };
+  options.exact = run_options.exact ? &exact : nullptr;
+  options.account = &account;
   std::int64_t lines = 0;
   *reading = &catalogue_path;
   if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
@@ -114,6 +133,12 @@ int run_with(const RunOptions& run_options, OutputFile* output,
     return fail_run(err);
   }
   if (!commit_output(&ini, &err)) return fail_run(err);
+  AccountReport report;
+  report.list_path = csv_path;
+  report.names = &targets;
+  report.first_lines = &first_lines;
+  report.exact = run_options.exact;
+  report_account(account, report, print_warning);
 
   say("");
   std::printf(" End of processing: %lld asteroids.\n",

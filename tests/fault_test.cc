@@ -314,7 +314,7 @@ TEST_F(FaultTest, CatalogueThroughAFifoGivesTheSameFile) {
   if (fifo >= 0) close(fifo);
   const test::RunResult fifo_run = finish_orbitpick(pid, dir.dir());
   EXPECT_EQ(0, fifo_run.status);
-  EXPECT_EQ("", fifo_run.err);
+  EXPECT_EQ(file_run.err, fifo_run.err);
   EXPECT_EQ(file_run.out, fifo_run.out);
   EXPECT_EQ(read_file(dir.path("a.ini")), read_file(dir.path("b.ini")));
   EXPECT_NE(std::string::npos, fifo_run.out.find(end_of_processing(1000)));
@@ -390,32 +390,46 @@ TEST_F(FaultTest, CarriageReturnsAloneDoNotEndLines) {
   EXPECT_EQ(section_of(joined), read_file(dir.path("out.ini")));
 
   // With the header in CR-ended lines too, the whole file is the header's
-  // first line.
+  // first line: no orbit line at all.
   std::string header = catalogue_header();
   for (char& c : header) {
     if (c == '\n') c = '\r';
   }
   write_file(dir.path("MPCORB.DAT"), header + joined);
+  write_file(dir.path("out.ini"), kOldIni);
   r = run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ("", r.err);
-  EXPECT_NE(std::string::npos, r.out.find(end_of_processing(0)));
-  EXPECT_EQ("", read_file(dir.path("out.ini")));
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(0u, r.err.find("orbitpick: MPCORB.DAT: no orbit lines")) << r.err;
+  EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
 }
 
-TEST_F(FaultTest, CatalogueWithoutALineFeedIsAllHeader) {
+TEST_F(FaultTest, CatalogueWithoutAnOrbitLineIsAnError) {
+  // Empty, cut short, a web page, a header alone, a .gz of a .gz: nothing
+  // to convert, and an empty INI over the old one would look like success.
+  write_file(dir.path("out.ini"), kOldIni);
   for (const std::string& catalogue :
-       {std::string(), std::string("Ceres"), catalogue_line(1, "Ceres")}) {
+       {std::string(), std::string("Ceres"), catalogue_header(),
+        std::string("<html><body>404 Not Found</body></html>\n"),
+        catalogue_header() + catalogue_line(1, "Ceres").substr(0, 120)}) {
     SCOPED_TRACE(catalogue.size());
     write_file(dir.path("MPCORB.DAT"), catalogue);
     const test::RunResult r =
         run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("", r.err);
-    EXPECT_NE(std::string::npos, r.out.find(end_of_processing(0)));
-    EXPECT_EQ("", read_file(dir.path("out.ini")));
-    write_file(dir.path("out.ini"), kOldIni);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.err.find("orbitpick: MPCORB.DAT: no orbit lines: expected "
+                             "the Minor Planet Center's one-line orbits"))
+        << r.err;
+    EXPECT_EQ(std::string::npos, r.out.find("Finished"));
+    EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
   }
+  // A single orbit line without a line feed is a catalogue without header.
+  const std::string ceres = catalogue_line(1, "Ceres");
+  write_file(dir.path("MPCORB.DAT"), ceres);
+  const test::RunResult r =
+      run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
+  EXPECT_EQ(0, r.status);
+  EXPECT_NE(std::string::npos, r.out.find(end_of_processing(1)));
+  EXPECT_EQ(section_of(ceres), read_file(dir.path("out.ini")));
 }
 
 TEST_F(FaultTest, MillionLineListIsReadWhole) {
@@ -439,7 +453,10 @@ TEST_F(FaultTest, MillionLineListIsReadWhole) {
   const test::RunResult r =
       run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ("", r.err);
+  // Every name is accounted for: all but the three found are in no line.
+  EXPECT_EQ(500000 - 3, std::count(r.err.begin(), r.err.end(), '\n'));
+  EXPECT_EQ(0u, r.err.find("orbitpick: list.csv:3: \"T000001\" is in no "
+                           "catalogue line\n"));
   EXPECT_NE(std::string::npos, r.out.find(end_of_processing(4)));
   EXPECT_EQ(section_of(first) + section_of(middle) + section_of(last),
             read_file(dir.path("out.ini")));
