@@ -184,40 +184,38 @@ void write_section(std::string_view line, std::string* out,
   out->append(kLineEnd.data(), kLineEnd.size());
 }
 
-namespace {
-
-// What the scan carries from run to run.
-struct Scan {
-  explicit Scan(const ScanOptions& o) : options(o) {}
-  const ScanOptions& options;
-  std::string out;  // sections not yet handed to "write"
-  Error skip;       // why the latest line could not be converted
-  int header_lines = 0;
-  bool seen_orbit_line = false;
-};
-
-std::string_view designation_of(std::string_view line) {
+std::string_view readable_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
+const LineKind kMinorPlanetLines = {check_section_line, write_section,
+                                    readable_designation};
+
+Conversion::Conversion(const ScanOptions& o, const LineKind& k)
+    : options(o), kind(k) {
+  out.reserve(o.flush_bytes + 4096);
+}
+
+namespace {
+
 // The line of "number" (1-based in the file) is not converted: say why.
-void warn_skipped(const Scan& scan, std::int64_t number) {
-  if (scan.options.warn) {
-    scan.options.warn(format_line_warning(scan.options.path, number,
-                                          scan.skip.what + "; line skipped"));
+void warn_skipped(const Conversion& c, std::int64_t number) {
+  if (c.options.warn) {
+    c.options.warn(format_line_warning(c.options.path, number,
+                                       c.skip.what + "; line skipped"));
   }
 }
 
 // Appends "copies" sections of "line" and hands them on once enough
-// have gathered. REQUIRES: check_section_line(line) succeeds.
-bool add_sections(Scan* scan, std::string_view line, std::size_t copies,
+// have gathered. REQUIRES: the line's kind accepts it.
+bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
                   Error* err) {
   for (std::size_t k = 0; k < copies; ++k) {
-    write_section(line, &scan->out, scan->options.format);
+    c->kind.write(line, &c->out, c->options.format);
   }
-  if (scan->out.size() < scan->options.flush_bytes) return true;
-  if (!scan->options.write(scan->out, err)) return false;
-  scan->out.clear();
+  if (c->out.size() < c->options.flush_bytes) return true;
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
   return true;
 }
 
@@ -238,9 +236,9 @@ bool has_orbit_line(std::string_view body, Error* skip) {
   return false;
 }
 
-// Substring matching: every listed name found anywhere in a line gives
-// one section of it. Returns false when writing fails.
-bool convert_matches(Scan* scan, std::string_view body,
+}  // namespace
+
+bool convert_matches(Conversion* c, std::string_view body,
                      const std::vector<NameMatch>& matches,
                      std::int64_t lines_before, Error* err) {
   const char* p = body.data();
@@ -260,31 +258,55 @@ bool convert_matches(Scan* scan, std::string_view body,
     if (line_end == nullptr) line_end = end;
     const std::string_view line(line_begin, line_end - line_begin);
 
-    if (scan->options.account != nullptr) {
+    if (c->options.account != nullptr) {
       for (std::size_t k = first; k < i; ++k) {
-        count_line(scan->options.account, matches[k].name,
-                   designation_of(line));
+        count_line(c->options.account, matches[k].name,
+                   c->kind.designation(line));
       }
     }
-    if (!check_section_line(line, &scan->skip)) {
+    if (!c->kind.check(line, &c->skip)) {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;
-      warn_skipped(*scan, line_base + 1 + scan->header_lines);
+      warn_skipped(*c, line_base + 1 + c->header_lines);
       continue;
     }
-    if (!add_sections(scan, line, i - first, err)) return false;
+    if (!add_sections(c, line, i - first, err)) return false;
   }
   return true;
 }
 
+bool convert_selected(Conversion* c, std::string_view line,
+                      std::int64_t number,
+                      const std::vector<std::uint32_t>& hits, Error* err) {
+  if (hits.empty()) return true;
+  if (c->options.account != nullptr) {
+    for (const std::uint32_t name : hits) {
+      count_line(c->options.account, name, c->kind.designation(line));
+    }
+  }
+  if (!c->kind.check(line, &c->skip)) {
+    warn_skipped(*c, number);
+    return true;
+  }
+  return add_sections(c, line, 1, err);
+}
+
+bool finish_conversion(Conversion* c, Error* err) {
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
+  return true;
+}
+
+namespace {
+
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
-bool convert_exact(Scan* scan, std::string_view body, std::int64_t lines_before,
-                   std::int64_t* lines, std::vector<std::uint32_t>* hits,
-                   Error* err) {
+bool convert_exact(Conversion* c, std::string_view body,
+                   std::int64_t lines_before, std::int64_t* lines,
+                   std::vector<std::uint32_t>* hits, Error* err) {
   const char* p = body.data();
   const char* end = p + body.size();
-  std::int64_t number = lines_before + scan->header_lines;
+  std::int64_t number = lines_before + c->header_lines;
   *lines = 0;
   while (p < end) {
     const char* newline =
@@ -295,20 +317,11 @@ bool convert_exact(Scan* scan, std::string_view body, std::int64_t lines_before,
     ++number;
     ++*lines;
     hits->clear();
-    exact_names_in_line(*scan->options.exact, line, hits);
+    exact_names_in_line(*c->options.exact, line, hits);
     if (hits->empty()) continue;
     std::sort(hits->begin(), hits->end());
     hits->erase(std::unique(hits->begin(), hits->end()), hits->end());
-    if (scan->options.account != nullptr) {
-      for (const std::uint32_t name : *hits) {
-        count_line(scan->options.account, name, designation_of(line));
-      }
-    }
-    if (!check_section_line(line, &scan->skip)) {
-      warn_skipped(*scan, number);
-      continue;
-    }
-    if (!add_sections(scan, line, 1, err)) return false;
+    if (!convert_selected(c, line, number, *hits, err)) return false;
   }
   return true;
 }
@@ -321,8 +334,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   *err = Error();
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
-  Scan scan(options);
-  scan.out.reserve(options.flush_bytes + 4096);
+  Conversion scan(options, kMinorPlanetLines);
+  bool seen_orbit_line = false;
   MatchState state;
   std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
@@ -353,9 +366,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     // A name holds no line feed, so every match lies inside one line, and a
     // run always ends with a whole line: no match is cut by a run boundary.
     const std::string_view body(p, end - p);
-    if (!scan.seen_orbit_line) {
-      scan.seen_orbit_line = has_orbit_line(body, &scan.skip);
-    }
+    if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
     if (options.exact == nullptr) {
       matches.clear();
@@ -377,14 +388,14 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     name_path(err, options.path);
     return false;
   }
-  if (!scan.seen_orbit_line) {
+  if (!seen_orbit_line) {
     return fail(err, options.path,
                 "no orbit lines: expected the Minor Planet Center's one-line "
                 "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
                 "with a packed epoch in columns 21-25");
   }
   *lines = count;
-  return options.write(scan.out, err);
+  return finish_conversion(&scan, err);
 }
 
 }  // namespace orbitpick

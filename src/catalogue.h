@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diagnostics.h"
 #include "exact_match.h"
@@ -77,6 +78,50 @@ struct ScanOptions {
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
 };
+
+/// How the lines of one kind of catalogue become sections.
+struct LineKind {
+  bool (*check)(std::string_view line, Error* err);  // complete, or why not
+  void (*write)(std::string_view line, std::string* out, SectionFormat format);
+  // The designation quoted for the line in the account of the names.
+  std::string_view (*designation)(std::string_view line);
+};
+
+/// The minor planets of MPCORB.DAT and its extracts.
+extern const LineKind kMinorPlanetLines;
+
+/// The readable designation of a catalogue line, "(433) Eros", trimmed.
+std::string_view readable_designation(std::string_view line);
+
+/// Turns the matched lines of one catalogue into sections, block after
+/// block, for the scan of either kind of catalogue.
+struct Conversion {
+  Conversion(const ScanOptions& options, const LineKind& kind);
+  const ScanOptions& options;
+  const LineKind& kind;
+  std::string out;                // sections not yet handed to "write"
+  Error skip;                     // why the latest line was not converted
+  std::int64_t header_lines = 0;  // added to line numbers in warnings
+};
+
+/// Converts the substring matches that find_names found in "body", a run
+/// of whole lines after the file's first "lines_before" catalogue lines:
+/// each matched line gives one section per listed name in it, a line its
+/// kind refuses a warning. Every match is counted in options.account. Fails
+/// when writing fails.
+bool convert_matches(Conversion* c, std::string_view body,
+                     const std::vector<NameMatch>& matches,
+                     std::int64_t lines_before, Error* err);
+
+/// Converts one line that the listed names "hits" (distinct) select: one
+/// section, or a warning naming line "number" of the file. Fails when
+/// writing fails.
+bool convert_selected(Conversion* c, std::string_view line,
+                      std::int64_t number,
+                      const std::vector<std::uint32_t>& hits, Error* err);
+
+/// Hands "write" the sections still held.
+bool finish_conversion(Conversion* c, Error* err);
 
 /// Reads the catalogue from "reader" to its end and hands "write" one
 /// section for every (line, name) pair where the name occurs in the line,

@@ -2,6 +2,7 @@
 
 #include "comet.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -295,6 +296,13 @@ void write_comet_section(std::string_view line, std::string* out,
   out->append(kLineEnd.data(), kLineEnd.size());
 }
 
+std::string_view comet_designation(std::string_view line) {
+  return trim_view(field(line, kDesignation));
+}
+
+const LineKind kCometLines = {check_comet_line, write_comet_section,
+                              comet_designation};
+
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
   for (char c : field(line, kPacked)) {
@@ -376,56 +384,59 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
                 "one-line comet orbits (CometEls.txt)");
   }
 
-  MatchState state;
-  std::vector<NameMatch> matches;
-  scan->lines = find_names(matcher, text, &state, &matches) +
-                (!text.empty() && text.back() != '\n' ? 1 : 0);
+  Conversion conversion(options, kCometLines);
+  if (options.exact == nullptr) {
+    MatchState state;
+    std::vector<NameMatch> matches;
+    scan->lines = find_names(matcher, text, &state, &matches) +
+                  (!text.empty() && text.back() != '\n' ? 1 : 0);
+    for (const NameMatch& match : matches) ++scan->matched_lines[match.name];
+    if (!convert_matches(&conversion, text, matches, 0, err)) return false;
+    return finish_conversion(&conversion, err);
+  }
 
-  std::string out;
-  const char* p = text.data();
-  const char* end = p + text.size();
-  const char* counted = p;     // line feeds before here are counted
-  std::int64_t line_base = 0;  // lines before "counted"
-  for (std::size_t i = 0; i < matches.size();) {
-    // The matches of one line are its distinct names.
-    const std::uint32_t line_start = matches[i].line_start;
-    const char* at = p + matches[i].offset;
-    std::size_t sections = 0;
-    const std::size_t first = i;
-    for (; i < matches.size() && matches[i].line_start == line_start; ++i) {
-      ++scan->matched_lines[matches[i].name];
-      ++sections;
+  // Whole designations. A comet's name alone names it only when no other
+  // line of the file has it, so every line's identities come first.
+  std::vector<std::string_view> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t next = text.find('\n', at);
+    if (next == std::string::npos) next = text.size();
+    lines.push_back(std::string_view(text).substr(at, next - at));
+    at = next + 1;
+  }
+  scan->lines = static_cast<std::int64_t>(lines.size());
+  std::vector<CometIdentities> identities;
+  identities.reserve(lines.size());
+  for (const std::string_view line : lines) {
+    identities.push_back(comet_identities(line));
+  }
+  mark_unique_names(&identities);
+  std::vector<std::uint32_t> hits;
+  std::string key;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const CometIdentities& ids = identities[i];
+    hits.clear();
+    for (const std::string* id :
+         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
+      if (id == &ids.name && !ids.name_is_unique) continue;
+      key.clear();
+      normalize_name(*id, &key);
+      find_identity(*options.exact, key, &hits);
     }
-    const char* line_begin = p + line_start;
-    const char* line_end =
-        static_cast<const char*>(std::memchr(at, '\n', end - at));
-    if (line_end == nullptr) line_end = end;
-
-    const std::string_view line(line_begin, line_end - line_begin);
-    if (options.account != nullptr) {
-      for (std::size_t k = first; k < i; ++k) {
-        count_line(options.account, matches[k].name,
-                   trim_view(field(line, kDesignation)));
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    for (const std::uint32_t name : hits) {
+      if (name >= scan->matched_lines.size()) {
+        scan->matched_lines.resize(name + 1, 0);
       }
+      ++scan->matched_lines[name];
     }
-    if (!check_comet_line(line, &skip)) {
-      line_base += count_newlines(counted, line_begin);
-      counted = line_begin;
-      if (options.warn) {
-        options.warn(format_line_warning(options.path, line_base + 1,
-                                         skip.what + "; line skipped"));
-      }
-      continue;
-    }
-    for (std::size_t k = 0; k < sections; ++k) {
-      write_comet_section(line, &out, options.format);
-    }
-    if (out.size() >= options.flush_bytes) {
-      if (!options.write(out, err)) return false;
-      out.clear();
+    const auto number = static_cast<std::int64_t>(i + 1);
+    if (!convert_selected(&conversion, lines[i], number, hits, err)) {
+      return false;
     }
   }
-  return options.write(out, err);
+  return finish_conversion(&conversion, err);
 }
 
 }  // namespace orbitpick

@@ -23,6 +23,7 @@
 
 #include "catalogue.h"
 #include "diagnostics.h"
+#include "exact_match.h"
 #include "name_matcher.h"
 #include "reader.h"
 
@@ -52,6 +53,13 @@ bool check_comet_line(std::string_view line, Error* err);
 /// check_comet_line(line) succeeds.
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format = SectionFormat::kDefault);
+
+/// The designation and name of a comet line as printed, trimmed:
+/// "C/2023 A3 (Tsuchinshan-ATLAS)".
+std::string_view comet_designation(std::string_view line);
+
+/// The comets of CometEls.txt.
+extern const LineKind kCometLines;
 
 /// The ways an observing list may name the comet of one line, as written
 /// in the file (none of them checked). For "0012P" ... "12P/Pons-Brooks":
@@ -86,7 +94,9 @@ struct CometScan {
 /// Reads the comet file from "reader" whole (it has no header) and hands
 /// "write" one comet section in options.format for every (line, name) pair
 /// where the name occurs in the line, in the order of the lines and, within
-/// a line, of the names: the rule of scan_catalogue. Counts each matched
+/// a line, of the names: the rule of scan_catalogue (with options.exact, one
+/// section for each line a name selects by one of its identities; the name
+/// alone only where it is unique in the file). Counts each matched
 /// line in options.account when it is set. A matched line without a
 /// complete section is reported to "warn" with options.path and its line
 /// number, and skipped. Fails when reading or writing fails, when the file

@@ -197,6 +197,11 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   report.names = &targets;
   report.first_lines = &first_lines;
   report.exact = run_options.exact;
+  if (comets) {
+    report.catalogue_path = catalogue_path;
+    report.comets_path = comets_path;
+    report.comet_lines = &comet_scan.matched_lines;
+  }
   report_account(account, report, print_warning);
   if (run_options.merge) {
     print_warning(merge_report(ini_path, run_options.base_path, counts));

@@ -349,13 +349,33 @@ TEST(CometsOption, SectionsFollowTheAsteroidsEndToEnd) {
                             "distance; line skipped\n",
                             0))
       << r.err;
-  // The account of the names counts comet lines too.
-  EXPECT_NE(std::string::npos, r.err.find("\"Borisov\" is in 2 ")) << r.err;
+  // The account of the names counts comet lines too, and says where.
+  EXPECT_NE(std::string::npos,
+            r.err.find("\"Borisov\" is in 2 catalogue lines, 0 in "
+                       "MPCORB.DAT and 2 in CometEls.txt (C/2025 B2 "
+                       "(Borisov), 2I/Borisov); --exact"))
+      << r.err;
   EXPECT_EQ(std::string::npos, r.err.find("Halley")) << r.err;
   std::string expected;
   write_section(ceres, &expected);
   expected += section_of(kHalley) + section_of(kInterstellar);
   EXPECT_EQ(expected, test::read_file(dir.path("out.ini")));
+
+  // --exact: Halley's name is its own, Borisov's is not, 2I is a
+  // designation; one section per comet however it is named.
+  test::write_file(dir.path("list.csv"),
+                   "\"Name\"\n\"Borisov\"\n\"halley\"\n\"1P/Halley\"\n\"2I\"\n");
+  const test::RunResult exact = test::run_orbitpick(
+      {"--exact", "--comets", "CometEls.txt", "list.csv", "MPCORB.DAT",
+       "out.ini"},
+      dir.dir());
+  EXPECT_EQ(0, exact.status);
+  EXPECT_NE(std::string::npos,
+            exact.err.find("orbitpick: list.csv:2: \"Borisov\" is in no line "
+                           "of MPCORB.DAT or CometEls.txt\n"))
+      << exact.err;
+  EXPECT_EQ(section_of(kHalley) + section_of(kInterstellar),
+            test::read_file(dir.path("out.ini")));
 
   const test::RunResult twice =
       test::run_orbitpick({"--comets=-", "list.csv", "-", "twice.ini"},
