@@ -125,29 +125,24 @@ void write_section(std::string_view line, std::string* out,
   const std::string_view name = trim_view(field(line, kName));
   const bool extended = format == SectionFormat::kExtended;
 
-  // Which format writes a key.
-  enum Use { kBoth, kDefaultOnly, kExtendedOnly };
-  struct Key {
-    const char* text;  // padded to 31 characters, then "= "
-    Use use;
-  };
   // The keys in alphabetical order, as the planetarium writes them.
-  static constexpr Key kKeys[] = {
-      {"absolute_magnitude             = ", kBoth},
-      {"coord_func                     = ", kDefaultOnly},
-      {"iau_designation                = ", kExtendedOnly},
-      {"minor_planet_number            = ", kBoth},
-      {"name                           = ", kBoth},
-      {"orbit_ArgOfPericenter          = ", kBoth},
-      {"orbit_AscendingNode            = ", kBoth},
-      {"orbit_Eccentricity             = ", kBoth},
-      {"orbit_Epoch                    = ", kBoth},
-      {"orbit_Inclination              = ", kBoth},
-      {"orbit_MeanAnomaly              = ", kBoth},
-      {"orbit_MeanMotion               = ", kBoth},
-      {"orbit_SemiMajorAxis            = ", kBoth},
-      {"slope_parameter                = ", kExtendedOnly},
-      {"type                           = ", kBoth},
+  using U = KeyUse;
+  static constexpr SectionKey kKeys[] = {
+      {"absolute_magnitude             = ", U::kBoth},
+      {"coord_func                     = ", U::kDefaultOnly},
+      {"iau_designation                = ", U::kExtendedOnly},
+      {"minor_planet_number            = ", U::kBoth},
+      {"name                           = ", U::kBoth},
+      {"orbit_ArgOfPericenter          = ", U::kBoth},
+      {"orbit_AscendingNode            = ", U::kBoth},
+      {"orbit_Eccentricity             = ", U::kBoth},
+      {"orbit_Epoch                    = ", U::kBoth},
+      {"orbit_Inclination              = ", U::kBoth},
+      {"orbit_MeanAnomaly              = ", U::kBoth},
+      {"orbit_MeanMotion               = ", U::kBoth},
+      {"orbit_SemiMajorAxis            = ", U::kBoth},
+      {"slope_parameter                = ", U::kExtendedOnly},
+      {"type                           = ", U::kBoth},
   };
   const std::string_view values[] = {
       trim_view(field(line, kMagnitude)),
@@ -169,15 +164,24 @@ void write_section(std::string_view line, std::string* out,
                : "asteroid",
   };
   static_assert(std::size(kKeys) == std::size(values), "one value per key");
-  const Use left_out = extended ? kDefaultOnly : kExtendedOnly;
+  append_section(key, kKeys, values, std::size(kKeys), format, out);
+}
 
+void append_section(std::string_view key, const SectionKey* keys,
+                    const std::string_view* values, std::size_t count,
+                    SectionFormat format, std::string* out) {
+  const bool extended = format == SectionFormat::kExtended;
   out->append("[");
   out->append(key);
   out->append("]");
   out->append(kLineEnd.data(), kLineEnd.size());
-  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-    if (kKeys[i].use == left_out || (extended && values[i].empty())) continue;
-    out->append(kKeys[i].text);
+  for (std::size_t i = 0; i < count; ++i) {
+    const KeyUse use = keys[i].use;
+    if (use == (extended ? KeyUse::kDefaultOnly : KeyUse::kExtendedOnly)) {
+      continue;
+    }
+    if ((extended || use == KeyUse::kWhenGiven) && values[i].empty()) continue;
+    out->append(keys[i].text);
     out->append(values[i].data(), values[i].size());
     out->append(kLineEnd.data(), kLineEnd.size());
   }

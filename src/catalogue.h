@@ -54,6 +54,28 @@ enum class SectionFormat {
   kExtended,
 };
 
+/// Which format writes a key of a section.
+enum class KeyUse {
+  kBoth,          // both; left out of kExtended when its value is empty
+  kDefaultOnly,   // kDefault only (coord_func)
+  kExtendedOnly,  // kExtended only, and only with a value
+  kWhenGiven,     // both, but only with a value
+};
+
+/// One key of a section: its name padded to 31 characters, then "= ".
+struct SectionKey {
+  const char* text;
+  KeyUse use;
+};
+
+/// Appends "[key]", then a "key = value" line for each of the "count" keys
+/// that "format" writes with its value, and an empty line, each ended by
+/// kLineEnd. The keys come in the order given (alphabetical, as the
+/// planetarium writes them).
+void append_section(std::string_view key, const SectionKey* keys,
+                    const std::string_view* values, std::size_t count,
+                    SectionFormat format, std::string* out);
+
 /// Appends to "out" the INI section of one catalogue line: the key in square
 /// brackets, one "key = value" line per key of "format" in alphabetical
 /// order, and an empty line, each ended by kLineEnd. REQUIRES:

@@ -240,28 +240,22 @@ void write_comet_section(std::string_view line, std::string* out,
   if (epoch_jd(trim_view(field(line, kEpoch)), &jd)) {
     epoch_text = format_jd(jd, epoch);
   }
-  const bool extended = format == SectionFormat::kExtended;
 
-  // Which format writes a key; kWhenGiven keys are left out when empty.
-  enum Use { kBoth, kDefaultOnly, kWhenGiven };
-  struct Key {
-    const char* text;  // padded to 31 characters, then "= "
-    Use use;
-  };
   // The keys in alphabetical order, as the planetarium writes them.
-  static constexpr Key kKeys[] = {
-      {"absolute_magnitude             = ", kBoth},
-      {"coord_func                     = ", kDefaultOnly},
-      {"name                           = ", kBoth},
-      {"orbit_ArgOfPericenter          = ", kBoth},
-      {"orbit_AscendingNode            = ", kBoth},
-      {"orbit_Eccentricity             = ", kBoth},
-      {"orbit_Epoch                    = ", kWhenGiven},
-      {"orbit_Inclination              = ", kBoth},
-      {"orbit_PericenterDistance       = ", kBoth},
-      {"orbit_TimeAtPericenter         = ", kBoth},
-      {"slope_parameter                = ", kWhenGiven},
-      {"type                           = ", kBoth},
+  using U = KeyUse;
+  static constexpr SectionKey kKeys[] = {
+      {"absolute_magnitude             = ", U::kBoth},
+      {"coord_func                     = ", U::kDefaultOnly},
+      {"name                           = ", U::kBoth},
+      {"orbit_ArgOfPericenter          = ", U::kBoth},
+      {"orbit_AscendingNode            = ", U::kBoth},
+      {"orbit_Eccentricity             = ", U::kBoth},
+      {"orbit_Epoch                    = ", U::kWhenGiven},
+      {"orbit_Inclination              = ", U::kBoth},
+      {"orbit_PericenterDistance       = ", U::kBoth},
+      {"orbit_TimeAtPericenter         = ", U::kBoth},
+      {"slope_parameter                = ", U::kWhenGiven},
+      {"type                           = ", U::kBoth},
   };
   const std::string_view values[] = {
       trim_view(field(line, kMagnitude)),
@@ -279,21 +273,7 @@ void write_comet_section(std::string_view line, std::string* out,
                                                : "comet",
   };
   static_assert(std::size(kKeys) == std::size(values), "one value per key");
-
-  out->append("[");
-  out->append(key);
-  out->append("]");
-  out->append(kLineEnd.data(), kLineEnd.size());
-  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-    if (extended && kKeys[i].use == kDefaultOnly) continue;
-    if ((extended || kKeys[i].use == kWhenGiven) && values[i].empty()) {
-      continue;
-    }
-    out->append(kKeys[i].text);
-    out->append(values[i].data(), values[i].size());
-    out->append(kLineEnd.data(), kLineEnd.size());
-  }
-  out->append(kLineEnd.data(), kLineEnd.size());
+  append_section(key, kKeys, values, std::size(kKeys), format, out);
 }
 
 std::string_view comet_designation(std::string_view line) {
