@@ -5,6 +5,7 @@
 #define ORBITPICK_TESTS_TEST_UTIL_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,15 @@ RunResult finish_orbitpick(int pid, const std::string& dir);
 /// child process "pid" has ended, whichever comes first; true for "fd". The
 /// child is not reaped: finish_orbitpick still gets its status.
 bool wait_readable_or_exit(int fd, int pid);
+
+/// Starts the built orbitpick as start_orbitpick does, and calls "in_child"
+/// in the new process just before the program replaces it: to close or
+/// replace descriptors, set limits or give up privileges. "in_child" may use
+/// only async-signal-safe calls, and ends the process with _exit(126) when
+/// a step fails.
+int start_orbitpick_with(const std::vector<std::string>& args,
+                         const std::string& dir,
+                         const std::function<void()>& in_child);
 
 }  // namespace test
 }  // namespace orbitpick
