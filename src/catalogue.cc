@@ -21,6 +21,7 @@ struct Column {
   std::size_t width;
 };
 constexpr Column kMagnitude{8, 5};
+constexpr Column kSlope{14, 5};
 constexpr Column kEpoch{20, 5};
 constexpr Column kMeanAnomaly{26, 9};
 constexpr Column kPericenter{37, 9};
@@ -29,6 +30,7 @@ constexpr Column kInclination{59, 9};
 constexpr Column kEccentricity{70, 9};
 constexpr Column kMeanMotion{80, 11};
 constexpr Column kSemiMajorAxis{92, 11};
+constexpr Column kFlags{161, 4};
 constexpr Column kDesignation{165, 28};
 constexpr Column kNumber{165, 9};
 constexpr Column kName{175, 19};
@@ -44,6 +46,49 @@ void erase_first(std::string* s, char c) {
   if (at != std::string::npos) s->erase(at, 1);
 }
 
+// Orbit types in the low six bits of the flags that the planetarium groups
+// as kinds of trans-Neptunian objects.
+constexpr unsigned kOrbitTypeBits = 0x3F;
+constexpr unsigned kPlutino = 14;
+constexpr unsigned kCubewano = 16;
+constexpr unsigned kScatteredDisc = 17;
+
+// The planetarium's type of a numbered ("number", without parentheses) or
+// unnumbered minor planet with these flags. The five dwarf planets go by
+// number: their flags only say where their orbits lie.
+std::string_view minor_planet_type(std::string_view number,
+                                   std::string_view flags) {
+  static constexpr std::string_view kDwarfPlanets[] = {"1", "134340", "136199",
+                                                       "136108", "136472"};
+  for (std::string_view dwarf : kDwarfPlanets) {
+    if (number == dwarf) return "dwarf planet";
+  }
+  unsigned bits = 0;
+  for (char c : flags) {
+    unsigned digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      return "asteroid";
+    }
+    bits = bits * 16 + digit;
+  }
+  switch (bits & kOrbitTypeBits) {
+    case kPlutino:
+      return "plutino";
+    case kCubewano:
+      return "cubewano";
+    case kScatteredDisc:
+      return "scattered disc object";
+    default:
+      return "asteroid";
+  }
+}
+
 }  // namespace
 
 bool check_section_line(std::string_view line, Error* err) {
@@ -56,7 +101,8 @@ bool check_section_line(std::string_view line, Error* err) {
   return true;
 }
 
-void write_section(std::string_view line, std::string* out) {
+void write_section(std::string_view line, std::string* out,
+                   SectionFormat format) {
   // Key: the readable designation without its parentheses and its first two
   // spaces, lower-cased: "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
   std::string key(trim_view(field(line, kDesignation)));
@@ -75,21 +121,41 @@ void write_section(std::string_view line, std::string* out) {
   std::snprintf(epoch, sizeof epoch, "%.10g",
                 jd(std::string(field(line, kEpoch))));
 
-  // The keys in the planetarium's order, each padded to 31 characters.
-  static constexpr const char* kKeys[] = {
-      "absolute_magnitude             = ", "coord_func                     = ",
-      "minor_planet_number            = ", "name                           = ",
-      "orbit_ArgOfPericenter          = ", "orbit_AscendingNode            = ",
-      "orbit_Eccentricity             = ", "orbit_Epoch                    = ",
-      "orbit_Inclination              = ", "orbit_MeanAnomaly              = ",
-      "orbit_MeanMotion               = ", "orbit_SemiMajorAxis            = ",
-      "type                           = ",
+  const std::string_view number_value = trim_view(number);
+  const std::string_view name = trim_view(field(line, kName));
+  const bool extended = format == SectionFormat::kExtended;
+
+  // Which format writes a key.
+  enum Use { kBoth, kDefaultOnly, kExtendedOnly };
+  struct Key {
+    const char* text;  // padded to 31 characters, then "= "
+    Use use;
+  };
+  // The keys in alphabetical order, as the planetarium writes them.
+  static constexpr Key kKeys[] = {
+      {"absolute_magnitude             = ", kBoth},
+      {"coord_func                     = ", kDefaultOnly},
+      {"iau_designation                = ", kExtendedOnly},
+      {"minor_planet_number            = ", kBoth},
+      {"name                           = ", kBoth},
+      {"orbit_ArgOfPericenter          = ", kBoth},
+      {"orbit_AscendingNode            = ", kBoth},
+      {"orbit_Eccentricity             = ", kBoth},
+      {"orbit_Epoch                    = ", kBoth},
+      {"orbit_Inclination              = ", kBoth},
+      {"orbit_MeanAnomaly              = ", kBoth},
+      {"orbit_MeanMotion               = ", kBoth},
+      {"orbit_SemiMajorAxis            = ", kBoth},
+      {"slope_parameter                = ", kExtendedOnly},
+      {"type                           = ", kBoth},
   };
   const std::string_view values[] = {
       trim_view(field(line, kMagnitude)),
       "comet_orbit",
-      trim_view(number),
-      trim_view(field(line, kName)),
+      // An unnumbered object's name is its provisional designation.
+      number_value.empty() ? name : std::string_view(),
+      number_value,
+      name,
       trim_view(field(line, kPericenter)),
       trim_view(field(line, kNode)),
       trim_view(field(line, kEccentricity)),
@@ -98,16 +164,20 @@ void write_section(std::string_view line, std::string* out) {
       trim_view(field(line, kMeanAnomaly)),
       trim_view(field(line, kMeanMotion)),
       trim_view(field(line, kSemiMajorAxis)),
-      "asteroid",
+      trim_view(field(line, kSlope)),
+      extended ? minor_planet_type(number_value, field(line, kFlags))
+               : "asteroid",
   };
   static_assert(std::size(kKeys) == std::size(values), "one value per key");
+  const Use left_out = extended ? kDefaultOnly : kExtendedOnly;
 
   out->append("[");
   out->append(key);
   out->append("]");
   out->append(kLineEnd.data(), kLineEnd.size());
   for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-    out->append(kKeys[i]);
+    if (kKeys[i].use == left_out || (extended && values[i].empty())) continue;
+    out->append(kKeys[i].text);
     out->append(values[i].data(), values[i].size());
     out->append(kLineEnd.data(), kLineEnd.size());
   }
@@ -142,7 +212,9 @@ void warn_skipped(const Scan& scan, std::int64_t number) {
 // have gathered. REQUIRES: check_section_line(line) succeeds.
 bool add_sections(Scan* scan, std::string_view line, std::size_t copies,
                   Error* err) {
-  for (std::size_t k = 0; k < copies; ++k) write_section(line, &scan->out);
+  for (std::size_t k = 0; k < copies; ++k) {
+    write_section(line, &scan->out, scan->options.format);
+  }
   if (scan->out.size() < scan->options.flush_bytes) return true;
   if (!scan->options.write(scan->out, err)) return false;
   scan->out.clear();
@@ -207,9 +279,9 @@ bool convert_matches(Scan* scan, std::string_view body,
 
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
-bool convert_exact(Scan* scan, std::string_view body,
-                   std::int64_t lines_before, std::int64_t* lines,
-                   std::vector<std::uint32_t>* hits, Error* err) {
+bool convert_exact(Scan* scan, std::string_view body, std::int64_t lines_before,
+                   std::int64_t* lines, std::vector<std::uint32_t>* hits,
+                   Error* err) {
   const char* p = body.data();
   const char* end = p + body.size();
   std::int64_t number = lines_before + scan->header_lines;

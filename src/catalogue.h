@@ -7,6 +7,8 @@
 // inclination at 59, eccentricity at 70, mean daily motion at 80,
 // semi-major axis at 92, and the readable designation at 165: the number in
 // parentheses ending at 173, the name or provisional designation from 175.
+// The slope parameter G is at 14 (blank for many faint objects), and four
+// hexadecimal digits of flags at 161, whose low six bits are the orbit type.
 
 #ifndef ORBITPICK_CATALOGUE_H_
 #define ORBITPICK_CATALOGUE_H_
@@ -40,16 +42,30 @@ constexpr std::string_view kLineEnd = "\n";
 /// ("line shorter than 175 bytes", "invalid packed epoch") when it cannot.
 bool check_section_line(std::string_view line, Error* err);
 
+/// The keys a section holds.
+enum class SectionFormat {
+  // Thirteen keys, always all of them, empty values included, every object
+  // of type "asteroid": what every planetarium version reads.
+  kDefault,
+  // For newer planetaria: also slope_parameter (G, so that magnitudes come
+  // out right) and iau_designation (unnumbered objects), dwarf planet and
+  // trans-Neptunian types, no key whose value is empty and no coord_func.
+  kExtended,
+};
+
 /// Appends to "out" the INI section of one catalogue line: the key in square
-/// brackets, thirteen "key = value" lines and an empty line, each ended by
-/// kLineEnd. REQUIRES: check_section_line(line) succeeds.
-void write_section(std::string_view line, std::string* out);
+/// brackets, one "key = value" line per key of "format" in alphabetical
+/// order, and an empty line, each ended by kLineEnd. REQUIRES:
+/// check_section_line(line) succeeds.
+void write_section(std::string_view line, std::string* out,
+                   SectionFormat format = SectionFormat::kDefault);
 
 /// What the scan needs besides the catalogue and the names.
 struct ScanOptions {
   std::string path;  // named in warnings
   std::size_t buffer_bytes = kDefaultBufferBytes;
   std::size_t flush_bytes = 64 * 1024;  // sections held before "write"
+  SectionFormat format = SectionFormat::kDefault;
   std::function<void(std::int64_t count)> progress;
   WarningSink warn;
   // Takes a block of finished sections; a failure stops the scan. The
