@@ -229,25 +229,35 @@ void start_automaton(const NameMatcher& m, MatchState* state) {
   state->use_automaton = true;
 }
 
-// Every name that starts at text[at]: the sieve first, then the exact check,
-// or the automaton once the exact check has cost too much.
+// Whether the sieve has the bit of some key that may start at "p", "avail"
+// bytes before the end of the text. All lengths' bits are loaded with no
+// branch between: most positions the filter lets through have none set.
+inline bool in_sieve_any(const NameMatcher& m, const char* p,
+                         std::size_t avail) {
+  const std::uint64_t word = prefix_key(p, std::min(avail, kMaxKeyBytes));
+  std::uint64_t any = 0;
+  for (const std::uint32_t key_len : m.key_lengths) {
+    if (key_len > avail) break;
+    const std::size_t bit = static_cast<std::size_t>(
+        mix(low_bytes(word, key_len), key_len) >> m.sieve_shift);
+    any |= m.sieve[bit / 64] >> (bit % 64);
+  }
+  return (any & 1) != 0;
+}
+
+// Every name that starts at text[at], a position the sieve lets through:
+// the exact check, or the automaton once the exact check has cost too much.
 void check_position(const NameMatcher& m, Found* f, std::size_t at) {
   if (at < f->resume) return;
+  MatchState* state = f->state;
+  if (state->use_automaton) {
+    f->resume = run_automaton(m, f, at);
+    return;
+  }
   const std::string_view text = f->text;
   const std::size_t avail = text.size() - at;
   const char* p = text.data() + at;
   const std::uint64_t word = prefix_key(p, std::min(avail, kMaxKeyBytes));
-  MatchState* state = f->state;
-  if (state->use_automaton) {
-    for (const std::uint32_t key_len : m.key_lengths) {
-      if (key_len > avail) break;
-      if (in_sieve(m, mix(low_bytes(word, key_len), key_len))) {
-        f->resume = run_automaton(m, f, at);
-        return;
-      }
-    }
-    return;
-  }
   state->work += kCandidateWork;
   for (const std::uint32_t key_len : m.key_lengths) {
     if (key_len > avail) break;
@@ -275,6 +285,13 @@ void check_position(const NameMatcher& m, Found* f, std::size_t at) {
   if (over_budget(f, at)) start_automaton(m, state);
 }
 
+// A position the filter lets through.
+inline void check_candidate(const NameMatcher& m, Found* f, std::size_t at) {
+  if (in_sieve_any(m, f->text.data() + at, f->text.size() - at)) {
+    check_position(m, f, at);
+  }
+}
+
 // The filter one position at a time, with exact byte tables.
 template <int N>
 void find_names_plain(const NameMatcher& m, Found* f, std::size_t at) {
@@ -287,7 +304,7 @@ void find_names_plain(const NameMatcher& m, Found* f, std::size_t at) {
       bits &=
           at + i < text.size() ? m.byte_buckets[i][u[at + i]] : m.wildcard[i];
     }
-    if (bits != 0) check_position(m, f, at);
+    if (bits != 0) check_candidate(m, f, at);
   }
 }
 
@@ -332,7 +349,7 @@ __attribute__((target("avx2"))) std::int64_t find_names_avx2(
     unsigned hits = ~static_cast<unsigned>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(bits, _mm256_setzero_si256())));
     while (hits != 0) {
-      check_position(m, f, at + __builtin_ctz(hits));
+      check_candidate(m, f, at + __builtin_ctz(hits));
       hits &= hits - 1;
     }
   }
@@ -372,7 +389,7 @@ __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
     }
     unsigned hits = static_cast<unsigned>(_mm256_movemask_epi8(any));
     while (hits != 0) {
-      check_position(m, f, at + __builtin_ctz(hits));
+      check_candidate(m, f, at + __builtin_ctz(hits));
       hits &= hits - 1;
     }
   }
@@ -409,7 +426,7 @@ find_names_vbmi(const NameMatcher& m, Found* f) {
     }
     std::uint64_t hits = _mm512_test_epi8_mask(bits, bits);
     while (hits != 0) {
-      check_position(m, f, at + __builtin_ctzll(hits));
+      check_candidate(m, f, at + __builtin_ctzll(hits));
       hits &= hits - 1;
     }
   }
