@@ -72,8 +72,10 @@ struct NameMatcher {
   std::size_t pair_reach = 0;  // largest pair offset
   bool use_simd = false;       // the vector filter runs on this processor
   bool use_vbmi = false;  // and with 64-byte table lookups (AVX-512 VBMI)
-  // The automaton checks every position the filter lets through, from the
-  // start of the scan: a test setting, to compare the two checks.
+  // The exact check may cost this much, in units of about a byte read, plus
+  // a unit per byte read, before the automaton takes over. Tests lower it,
+  // or set always_automaton, to compare the two checks.
+  std::uint64_t work_slack = std::uint64_t{1} << 20;
   bool always_automaton = false;
 };
 
