@@ -109,9 +109,13 @@ void add_match(Found* f, std::size_t at, std::uint32_t name) {
 }
 
 // The child of node "v" by byte "c", or 0.
-std::uint32_t child(const NameAutomaton& a, std::uint32_t v, unsigned char c) {
-  const std::uint8_t* first = a.label.data() + a.child_begin[v];
-  const std::uint8_t* last = a.label.data() + a.child_begin[v + 1];
+inline std::uint32_t child(const NameAutomaton& a, std::uint32_t v,
+                           unsigned char c) {
+  const std::uint32_t begin = a.child_begin[v];
+  const std::uint32_t end = a.child_begin[v + 1];
+  if (end - begin == 1) return a.label[begin] == c ? begin : 0;
+  const std::uint8_t* first = a.label.data() + begin;
+  const std::uint8_t* last = a.label.data() + end;
   if (last - first > 8) {
     const std::uint8_t* it = std::lower_bound(first, last, c);
     return it != last && *it == c
@@ -125,7 +129,7 @@ std::uint32_t child(const NameAutomaton& a, std::uint32_t v, unsigned char c) {
 }
 
 // The node after reading "c" in node "v".
-std::uint32_t step(const NameAutomaton& a, std::uint32_t v, unsigned char c) {
+inline std::uint32_t step(const NameAutomaton& a, std::uint32_t v, unsigned char c) {
   for (;;) {
     if (v == 0) return a.root_next[c];
     const std::uint32_t next = child(a, v, c);
@@ -137,7 +141,7 @@ std::uint32_t step(const NameAutomaton& a, std::uint32_t v, unsigned char c) {
 // Runs the automaton from text[at], where some name may start, until it is
 // back at the root: no name that starts between "at" and there runs on past
 // it, and every one that ends before is recorded. Returns where the filter
-// may go on. Each node's names and those along its out links are recorded
+// may go on. Each node's names and those down its fail links are recorded
 // once per line, so a line of "a"s against "a", "aa", "aaa", ... costs the
 // chain once, not at every byte.
 std::size_t run_automaton(const NameMatcher& m, Found* f, std::size_t at) {
@@ -147,10 +151,11 @@ std::size_t run_automaton(const NameMatcher& m, Found* f, std::size_t at) {
   for (std::size_t q = at; q < f->text.size(); ++q) {
     v = step(a, v, u[q]);
     if (v == 0) return q + 1;
-    std::uint32_t t = a.out_begin[v + 1] > a.out_begin[v] ? v : a.out_link[v];
+    std::uint32_t t = a.report[v];
     if (t == 0) continue;
     const std::uint64_t line = line_of(f, q);
-    for (; t != 0 && a.walked[a.out_begin[t]] != line; t = a.out_link[t]) {
+    for (; t != 0 && a.walked[a.out_begin[t]] != line;
+         t = a.report[a.fail[t]]) {
       a.walked[a.out_begin[t]] = line;
       for (std::uint32_t k = a.out_begin[t]; k < a.out_begin[t + 1]; ++k) {
         const std::uint32_t name = a.out_names[k];
@@ -203,7 +208,7 @@ void build_automaton(const std::vector<std::string>& names, NameAutomaton* a) {
   a->out_begin.push_back(static_cast<std::uint32_t>(a->out_names.size()));
   a->walked.assign(a->out_names.size() + 1, 0);
   a->fail.assign(nodes, 0);
-  a->out_link.assign(nodes, 0);
+  a->report.assign(nodes, 0);
   for (std::uint32_t c = a->child_begin[0]; c < a->child_begin[1]; ++c) {
     a->root_next[a->label[c]] = c;
   }
@@ -213,7 +218,7 @@ void build_automaton(const std::vector<std::string>& names, NameAutomaton* a) {
     for (std::uint32_t c = a->child_begin[v]; c < a->child_begin[v + 1]; ++c) {
       const std::uint32_t f = v == 0 ? 0 : step(*a, a->fail[v], a->label[c]);
       a->fail[c] = f;
-      a->out_link[c] = a->out_begin[f + 1] > a->out_begin[f] ? f : a->out_link[f];
+      a->report[c] = a->out_begin[c + 1] > a->out_begin[c] ? c : a->report[f];
     }
   }
 }
@@ -574,14 +579,27 @@ void fill_buckets(NameMatcher* m) {
 // list order, and marks their keys in the sieve: about 64 bits per name, so
 // that a position whose first bytes are no key rarely finds its bit set.
 void fill_tables(NameMatcher* m) {
+  // Both tables are sized by the number of distinct keys, which a list of
+  // names sharing their first eight bytes keeps small.
+  std::vector<std::uint64_t> mixes;
+  for (const std::string& name : m->names) {
+    if (name.empty()) continue;
+    const auto len =
+        static_cast<std::uint32_t>(std::min(name.size(), kMaxKeyBytes));
+    mixes.push_back(mix(prefix_key(name.data(), len), len));
+  }
+  std::sort(mixes.begin(), mixes.end());
+  const std::size_t keys = static_cast<std::size_t>(
+      std::unique(mixes.begin(), mixes.end()) - mixes.begin());
+  mixes = std::vector<std::uint64_t>();
   int sieve_bits = 15;
-  while (sieve_bits < 24 && (std::size_t{1} << sieve_bits) < m->names.size() * 64) {
+  while (sieve_bits < 24 && (std::size_t{1} << sieve_bits) < keys * 64) {
     ++sieve_bits;
   }
   m->sieve_shift = 64 - sieve_bits;
   m->sieve.assign((std::size_t{1} << sieve_bits) / 64, 0);
   std::size_t size = 16;
-  while (size < m->names.size() * 2) size *= 2;
+  while (size < keys * 2) size *= 2;
   m->slots.assign(size, NameMatcher::Slot());
   // First pass: count each group; second: lay the groups out in the order
   // of the table and fill them in list order.

@@ -89,15 +89,16 @@ struct NameAutomaton {
   std::vector<std::uint8_t> label;
   // The node of the longest proper suffix of v's string that is a node.
   std::vector<std::uint32_t> fail;
-  // The nearest node along the fail links where a name ends; 0 if none.
-  std::vector<std::uint32_t> out_link;
+  // The nearest node where a name ends: v itself, or along the fail links;
+  // 0 if none.
+  std::vector<std::uint32_t> report;
   // Names that end at v: out_names[out_begin[v]] to out_names[out_begin[v
   // + 1] - 1].
   std::vector<std::uint32_t> out_begin;
   std::vector<std::uint32_t> out_names;
   std::uint32_t root_next[256] = {};
   // Per node with names (at its out_begin): the line in which its names and
-  // all names along its out links were last reported.
+  // all names at the report nodes down its fail links were last recorded.
   std::vector<std::uint64_t> walked;
 };
 
