@@ -290,6 +290,20 @@ void check_position(const NameMatcher& m, Found* f, std::size_t at) {
   if (over_budget(m, f, at)) start_automaton(m, state);
 }
 
+// Positions the filter lets through, in increasing order: the sieve for all
+// of them first, with no branch, so that its loads overlap.
+constexpr std::size_t kBatch = 256;
+void check_batch(const NameMatcher& m, Found* f, std::uint32_t* batch,
+                 std::size_t held) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < held; ++i) {
+    const std::uint32_t at = batch[i];
+    batch[kept] = at;
+    kept += in_sieve_any(m, f->text.data() + at, f->text.size() - at);
+  }
+  for (std::size_t i = 0; i < kept; ++i) check_position(m, f, batch[i]);
+}
+
 // A position the filter lets through.
 inline void check_candidate(const NameMatcher& m, Found* f, std::size_t at) {
   if (in_sieve_any(m, f->text.data() + at, f->text.size() - at)) {
@@ -417,6 +431,8 @@ find_names_vbmi(const NameMatcher& m, Found* f) {
     high[i] = _mm512_loadu_si512(m.folded_buckets[i] + 64);
   }
   const __m512i newline = _mm512_set1_epi8('\n');
+  std::uint32_t batch[kBatch + 64];
+  std::size_t held = 0;
   const char* data = text.data();
   std::int64_t lines = 0;
   std::size_t at = 0;
@@ -431,10 +447,15 @@ find_names_vbmi(const NameMatcher& m, Found* f) {
     }
     std::uint64_t hits = _mm512_test_epi8_mask(bits, bits);
     while (hits != 0) {
-      check_candidate(m, f, at + __builtin_ctzll(hits));
+      batch[held++] = static_cast<std::uint32_t>(at + __builtin_ctzll(hits));
       hits &= hits - 1;
     }
+    if (held > kBatch) {
+      check_batch(m, f, batch, held);
+      held = 0;
+    }
   }
+  check_batch(m, f, batch, held);
   find_names_plain<N>(m, f, at);
   return lines + count_newlines(data + at, data + text.size());
 }
