@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   if (size < 2) return 0;
   const bool want_simd = (data[0] & 1) != 0;
   const int lines_per_piece = (data[0] >> 1) % 5;  // 0: the whole text
-  const int check = (data[0] >> 1) / 5 % 3;  // exact, automaton, switch
+  const int check = (data[0] >> 1) / 5 % 3;        // exact, automaton, switch
   const bool want_vbmi = (data[0] >> 1) / 15 % 2 == 0;
   const std::size_t want_names = data[1] % (kMaxNames + 1);
   std::string_view rest(reinterpret_cast<const char*>(data) + 2, size - 2);

@@ -71,7 +71,7 @@ struct NameMatcher {
   std::vector<Pair> pairs;     // empty: use the six-byte filter
   std::size_t pair_reach = 0;  // largest pair offset
   bool use_simd = false;       // the vector filter runs on this processor
-  bool use_vbmi = false;  // and with 64-byte table lookups (AVX-512 VBMI)
+  bool use_vbmi = false;       // and with 64-byte table lookups (AVX-512 VBMI)
   // The exact check may cost this much, in units of about a byte read, plus
   // a unit per byte read, before the automaton takes over. Tests lower it,
   // or set always_automaton, to compare the two checks.

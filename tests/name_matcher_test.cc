@@ -196,7 +196,6 @@ TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
   }
 }
 
-
 // Lists that defeat the filter, each in one long text of many lines: the
 // automaton takes over (at its first position here, since the budget is
 // small) and finds what the plain search finds, once per line, in order.
@@ -217,10 +216,12 @@ TEST(NameMatcher, AutomatonTakesOverFromListsThatDefeatTheFilter) {
   const Case cases[] = {
       {"shared prefix", shared_prefix,
        "x MPCLINUX   0000 1042 MPCLINUX   0000 1299 MPCLINUX   0000 12"},
-      {"near miss", {std::string(500, 'a') + "b", "ab"},
+      {"near miss",
+       {std::string(500, 'a') + "b", "ab"},
        std::string(3000, 'a') + "b" + std::string(700, 'a')},
       {"chain", chain, std::string(2000, 'a') + "b"},
-      {"nested", {"Apollo", "Apollonia", "pollo", "o", "lonia"},
+      {"nested",
+       {"Apollo", "Apollonia", "pollo", "o", "lonia"},
        "(358) Apollonia Apollo"},
   };
   for (const Case& c : cases) {
