@@ -92,6 +92,23 @@ fi
 one_orbit=$data/one_orbit.DAT
 [[ -f $one_orbit ]] || head -n 44 "$cat_file" >"$one_orbit"
 
+# Lists that defeat the filter: 200,000 names sharing a prefix found in every
+# catalogue line, and one 100 KB name that nearly matches a 10 MB line of its
+# first letter, inserted after the header of a copy of the catalogue.
+hostile_stamp=$data/.hostile
+if [[ -f $hostile_stamp && $(<"$hostile_stamp") == "$want_stamp" ]]; then
+    log "reusing hostile inputs in $data"
+else
+    log "writing hostile lists and the long-line catalogue in $data"
+    rm -f "$hostile_stamp"
+    awk 'BEGIN { print "\"Name\""; for (i = 0; i < 200000; i++) printf "\"MPCLINUX   0000 %06d\"\n", i }' \
+        >"$data/shared_prefix.csv"
+    { echo '"Name"'; printf '"'; head -c 102399 /dev/zero | tr '\0' a; printf 'b"\n'; } >"$data/near_miss.csv"
+    { head -n 43 "$cat_file"; head -c 10485760 /dev/zero | tr '\0' a; echo; tail -n +44 "$cat_file"; } \
+        >"$data/long_line.DAT"
+    echo "$want_stamp" >"$hostile_stamp"
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/orbitpick-bench-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 ini=$work/out.ini
@@ -223,6 +240,7 @@ for n in 1 10 100 1000 10000; do
     op_us=$median op_mark=$(mark)
     n_sections=$(sections)
     if ((n == 100)); then cp "$ini" "$work/plain_100.ini"; fi
+    if ((n == 10000)); then normal_us=$op_us; fi
     peak_rss "$orbitpick" "$list" "$cat_file" "$ini"
 
     # grep exits 1 when nothing matches; that is a result, not an error.
@@ -237,6 +255,35 @@ for n in 1 10 100 1000 10000; do
     echo "| $n | $(secs "$op_us")$op_mark | $(secs "$grep_us")$grep_mark | $(secs "$wc_us")$wc_mark |" \
         "$(ratio "$op_us" "$grep_us") | $(ratio "$op_us" "$wc_us") | $n_sections | $grep_lines | $rss |"
 done
+
+echo
+echo "## Lists that defeat the filter"
+echo
+log "hostile lists"
+measure "orbitpick shared prefix" /dev/null 0 "$orbitpick" "$data/shared_prefix.csv" "$cat_file" "$ini"
+prefix_us=$median prefix_mark=$(mark)
+prefix_sections=$(sections)
+peak_rss "$orbitpick" "$data/shared_prefix.csv" "$cat_file" "$ini"
+prefix_rss=$rss
+measure "orbitpick 10000 long line" /dev/null 0 "$orbitpick" "$data/list_10000.csv" "$data/long_line.DAT" "$ini"
+long_us=$median long_mark=$(mark)
+measure "orbitpick near miss" /dev/null 0 "$orbitpick" "$data/near_miss.csv" "$data/long_line.DAT" "$ini"
+miss_us=$median miss_mark=$(mark)
+miss_sections=$(sections)
+peak_rss "$orbitpick" "$data/near_miss.csv" "$data/long_line.DAT" "$ini"
+miss_rss=$rss
+measure "wc long line" /dev/null 0 wc -l "$data/long_line.DAT"
+longwc_us=$median longwc_mark=$(mark)
+[[ -n $prefix_mark$long_mark$miss_mark$longwc_mark ]] && any_single=1
+echo "| catalogue | list | orbitpick s | / 10,000 names, same catalogue | / wc -l | sections | peak RSS MiB |"
+echo "|---|---|---:|---:|---:|---:|---:|"
+echo "| MPCORB.DAT | 10,000 names (above) | $(secs "$normal_us") | 1.00 | $(ratio "$normal_us" "$wc_us") | | |"
+echo "| MPCORB.DAT | 200,000 names, \`MPCLINUX   0000 000000\` to \`199999\` | $(secs "$prefix_us")$prefix_mark |" \
+    "$(ratio "$prefix_us" "$normal_us") | $(ratio "$prefix_us" "$wc_us") | $prefix_sections | $prefix_rss |"
+echo "| long_line.DAT (a 10 MB line of \`a\` after the header) | 10,000 names | $(secs "$long_us")$long_mark | 1.00 |" \
+    "$(ratio "$long_us" "$longwc_us") | | |"
+echo "| long_line.DAT | one 100 KB name, \`a\` × 102,399 then \`b\` | $(secs "$miss_us")$miss_mark |" \
+    "$(ratio "$miss_us" "$long_us") | $(ratio "$miss_us" "$longwc_us") | $miss_sections | $miss_rss |"
 
 echo
 echo "## Extended sections (N = 10000, the two run alternately)"

@@ -1,9 +1,11 @@
 // Fuzzes the name matcher against a plain search: any set of names, any
-// text cut into pieces at line feeds, with both the vector filters and the
-// plain one.
+// text cut into pieces at line feeds, with the vector filters and the plain
+// one, each with the exact check, the automaton, or the automaton taking
+// over part way.
 //
-// Input: byte 0 chooses the filter and how the text is cut (whole, or after
-// every first to fourth line feed), byte 1 the number of names (0-40); that
+// Input: byte 0 chooses the filter, the check and how the text is cut
+// (whole, or after every first to fourth line feed), byte 1 the number of
+// names (0-40); that
 // many line-feed-ended pieces follow as the names (empty ones dropped), and
 // the rest, line feeds included, is the text. Each piece of text is copied
 // to a buffer of its exact size, so a load past its end is caught by the
@@ -57,6 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   if (size < 2) return 0;
   const bool want_simd = (data[0] & 1) != 0;
   const int lines_per_piece = (data[0] >> 1) % 5;  // 0: the whole text
+  const int check = (data[0] >> 1) / 5 % 3;        // exact, automaton, switch
+  const bool want_vbmi = (data[0] >> 1) / 15 % 2 == 0;
   const std::size_t want_names = data[1] % (kMaxNames + 1);
   std::string_view rest(reinterpret_cast<const char*>(data) + 2, size - 2);
 
@@ -84,6 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   NameMatcher m = build_name_matcher(names);
   if (!want_simd) m.use_simd = false;
+  if (!want_vbmi) m.use_vbmi = false;
+  m.always_automaton = check == 1;
+  // A budget this small runs out after a few positions, often mid-line.
+  if (check == 2) m.work_slack = 8;
   const std::vector<NameMatch> expected = reference_matches(names, text);
 
   // Twice through with one state, as if the same bytes came again: the
