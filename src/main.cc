@@ -202,7 +202,15 @@ int run_with(const RunOptions& run_options, OutputFile* output,
     report.comets_path = comets_path;
     report.comet_lines = &comet_scan.matched_lines;
   }
-  report_account(account, report, print_warning);
+  // One write for the whole account: a list of 200,000 names not in the
+  // catalogue must not cost 200,000 system calls.
+  std::string account_lines;
+  report_account(account, report, [&](const std::string& message) {
+    account_lines += message;
+    account_lines += '\n';
+  });
+  std::fwrite(account_lines.data(), 1, account_lines.size(), stderr);
+  std::fflush(stderr);
   if (run_options.merge) {
     print_warning(merge_report(ini_path, run_options.base_path, counts));
   }
