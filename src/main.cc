@@ -143,8 +143,12 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   ExactIndex exact;
   if (run_options.exact) exact = build_exact_index(targets);
   // The exact path looks names up by designation and needs no matcher.
-  const NameMatcher matcher = build_name_matcher(
-      run_options.exact ? std::vector<std::string>() : targets);
+  NameMatcher matcher =
+      build_name_matcher(run_options.exact ? std::vector<std::string>()
+                                           : std::move(targets));
+  // The names stay in the matcher; the account reads them there.
+  const std::vector<std::string>& names =
+      run_options.exact ? targets : matcher.names;
 
   ScanOptions options;
   options.path = catalogue_path;
@@ -194,7 +198,7 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   if (!commit_output(&ini, &err)) return fail_run(err);
   AccountReport report;
   report.list_path = csv_path;
-  report.names = &targets;
+  report.names = &names;
   report.first_lines = &first_lines;
   report.exact = run_options.exact;
   if (comets) {
