@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "gzip_reader.h"
+#include "threaded_reader.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -119,7 +120,12 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
   if (have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b') {
-    *reader = make_gzip_reader(std::move(whole), path);
+    // Decompressing takes longer than the scan: on a thread of its own it
+    // runs while the scan works through the block before.
+    *reader = make_threaded_reader(make_gzip_reader(std::move(whole), path));
+  } else if (path == "-") {
+    // A pipe's writer (a decompressor, a download) works on meanwhile too.
+    *reader = make_threaded_reader(std::move(whole));
   } else {
     *reader = std::move(whole);
   }
