@@ -146,7 +146,7 @@ std::unique_ptr<Reader> make_zlib_gzip_reader(std::unique_ptr<Reader> source,
 std::vector<GzipInflater> gzip_inflaters() {
   return {
 #if defined(ORBITPICK_HAVE_ISAL)
-      {"isa-l", make_isal_gzip_reader},
+      {"isal", make_isal_gzip_reader},
 #endif
       {"zlib", make_zlib_gzip_reader},
   };

@@ -52,7 +52,7 @@ using GzipReaderMaker = std::unique_ptr<Reader> (*)(
     std::unique_ptr<Reader> source, std::string path, std::size_t input_bytes);
 
 struct GzipInflater {
-  const char* name;  // "isa-l", "zlib"
+  const char* name;  // "isal", "zlib"
   GzipReaderMaker make;
 };
 
