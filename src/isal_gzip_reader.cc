@@ -29,6 +29,14 @@ constexpr unsigned kReservedFlags = 0xe0;
 
 constexpr char kTruncated[] = "unexpected end of compressed data";
 
+// Input ISA-L is given at each call, unless the input ends first. ISA-L
+// decodes a block header as soon as it is called, padding whatever input
+// it lacks with zero bits, and can then take a header cut by the end of
+// the input for a bad one. A dynamic header is at most 328 bytes
+// (ISAL_DEF_MAX_HDR_SIZE), so with this much at hand it never lacks any
+// except at the real end.
+constexpr std::size_t kMinInflateInput = 1024;
+
 // ISA-L tells three kinds of damage in the deflate data where zlib tells a
 // dozen; each gets the zlib message of its most common case.
 const char* deflate_error(int rc) {
@@ -50,8 +58,7 @@ class IsalGzipReader : public Reader {
                  std::size_t input_bytes)
       : source_(std::move(source)),
         path_(std::move(path)),
-        // The magic number of a following member must fit whole.
-        input_(std::max<std::size_t>(input_bytes, sizeof kGzipMagic)),
+        input_(std::max(input_bytes, 2 * kMinInflateInput)),
         state_(std::make_unique<inflate_state>()) {}
 
   bool read(char* buf, std::size_t size, std::size_t* got,
@@ -262,7 +269,7 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
       case State::kData:
         break;
     }
-    if (unread() == 0 && !source_ended_ && !fill(err)) return false;
+    if (!ensure(kMinInflateInput, err)) return false;
     s.next_in = input_.data() + start_;
     s.avail_in = static_cast<std::uint32_t>(unread());
     s.next_out = reinterpret_cast<std::uint8_t*>(buf) + done;
@@ -272,16 +279,21 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
     const std::size_t made = want - done - s.avail_out;
     start_ += used;
     done += made;
-    if (rc < 0) return fail_with(deflate_error(rc), err);
+    if (rc < 0) {
+      // Bits read past the end of the input: zlib would wait for them.
+      if (s.read_in_length < 0 && source_ended_) {
+        return fail_with(kTruncated, err);
+      }
+      return fail_with(deflate_error(rc), err);
+    }
     if (s.block_state == ISAL_BLOCK_FINISH) {
       push_back_leftover();
       state_kind_ = State::kTrailer;
     } else if (used == 0 && made == 0) {
-      // No progress: ISA-L wants more input than there is. (It takes
-      // whatever input it is given, so a full buffer cannot stop it here.)
+      // No progress: ISA-L wants more input than there is. (Given at
+      // least kMinInflateInput bytes, it always takes some.)
       if (source_ended_) return fail_with(kTruncated, err);
-      if (unread() == input_.size()) return fail_with("data error", err);
-      if (!fill(err)) return false;
+      return fail_with("data error", err);
     }
   }
   *got = done;
