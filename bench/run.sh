@@ -241,7 +241,8 @@ if ((igz_us > 0)); then
 fi
 gz_row() {  # LABEL N BINARY CATALOGUE [STDIN]
     local label=$1 n=$2 bin=$3 catalogue=$4 in=${5:-}
-    local list=$data/list_$n.csv cmd=("$bin" "$list" "$catalogue" "$ini")
+    local list=$data/list_$n.csv
+    local cmd=("$bin" "$list" "$catalogue" "$ini")
     [[ -n $in ]] && cmd=(stdin_from "$in" "${cmd[@]}")
     measure "$label N=$n" /dev/null 0 "${cmd[@]}"
     local us=$median m

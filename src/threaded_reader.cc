@@ -3,6 +3,10 @@
 
 #include "threaded_reader.h"
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -150,6 +154,16 @@ bool ThreadedReader::read(char* buf, std::size_t size, std::size_t* got,
 }
 
 }  // namespace
+
+int usable_processors() {
+#if defined(__linux__)
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    return std::max(CPU_COUNT(&set), 1);
+  }
+#endif
+  return std::max(static_cast<int>(std::thread::hardware_concurrency()), 1);
+}
 
 std::unique_ptr<Reader> make_threaded_reader(std::unique_ptr<Reader> inner,
                                              std::size_t block_bytes,
