@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,10 @@ struct Inflater {
   GzipInflater gzip;
   bool threaded;
 };
+
+void PrintTo(const Inflater& inflater, std::ostream* os) {
+  *os << inflater.gzip.name << (inflater.threaded ? ", read ahead" : "");
+}
 
 std::vector<Inflater> all_inflaters() {
   std::vector<Inflater> all;
