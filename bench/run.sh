@@ -16,6 +16,8 @@
 #   ORBITPICK_ZLIB  the zlib-only binary for the .gz rows (default: built
 #                with -DORBITPICK_ISAL=OFF in BUILD_DIR-zlib)
 #   RUNS         timed runs per measurement, after one warm-up (default 5)
+#   BASELINE     an older orbitpick binary to time beside this one in the
+#                matching table (e.g. one built before the name account)
 set -euo pipefail
 
 usage() { sed -n '2,19s/^# \{0,1\}//p' "$0"; }
@@ -103,10 +105,12 @@ else
     # gzip's default level, as the published MPCORB.DAT.gz.
     log "compressing catalogue (gzip -6)"
     gzip -6 -k -f "$cat_file"
-    # Header only: timing orbitpick on a 1M-line list then measures list reading alone.
-    head -n 43 "$cat_file" >"$data/header_only.DAT"
     echo "$want_stamp" >"$stamp"
 fi
+# Header and one orbit: timing orbitpick on a 1M-line list then measures
+# list reading (and the account of its names) alone.
+one_orbit=$data/one_orbit.DAT
+[[ -f $one_orbit ]] || head -n 44 "$cat_file" >"$one_orbit"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/orbitpick-bench-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -218,6 +222,33 @@ for n in 1 10 100 1000 10000; do
 done
 
 echo
+echo "## Matching: substrings (default) and whole designations (--exact)"
+echo
+echo "The default run includes the account of the names on stderr."
+if [[ -n ${BASELINE:-} ]]; then
+    echo "Baseline: \`$BASELINE\`, the same default run."
+fi
+echo
+echo "| N names | default s | --exact s | exact/default | default sections | exact sections | baseline s | default/baseline |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
+for n in 1 100 10000; do
+    log "matching N=$n"
+    list=$data/list_$n.csv
+    measure "orbitpick N=$n" /dev/null 0 "$orbitpick" "$list" "$cat_file" "$ini"
+    def_us=$median def_mark=$(mark) def_sections=$(sections)
+    measure "orbitpick --exact N=$n" /dev/null 0 "$orbitpick" --exact "$list" "$cat_file" "$ini"
+    ex_us=$median ex_mark=$(mark) ex_sections=$(sections)
+    base_s="" base_ratio=""
+    if [[ -n ${BASELINE:-} ]]; then
+        measure "baseline N=$n" /dev/null 0 "$BASELINE" "$list" "$cat_file" "$ini"
+        base_s="$(secs "$median")$(mark)" base_ratio=$(ratio "$def_us" "$median")
+    fi
+    [[ -n $def_mark$ex_mark ]] && any_single=1
+    echo "| $n | $(secs "$def_us")$def_mark | $(secs "$ex_us")$ex_mark | $(ratio "$ex_us" "$def_us") |" \
+        "$def_sections | $ex_sections | $base_s | $base_ratio |"
+done
+
+echo
 echo "## gzip-compressed catalogue"
 echo
 log "gzip"
@@ -278,20 +309,20 @@ if command -v taskset >/dev/null && ((igz_us > 0)); then
 fi
 
 echo
-echo "## Reading a 1,000,000-line observing list (header-only catalogue)"
+echo "## Reading a 1,000,000-line observing list (catalogue of one orbit)"
 echo
 log "1M-line list"
 big=$data/list_1000000.csv
-measure "orbitpick 1M list" /dev/null 0 "$orbitpick" "$big" "$data/header_only.DAT" "$ini"
+measure "orbitpick 1M list" /dev/null 0 "$orbitpick" "$big" "$one_orbit" "$ini"
 big_us=$median big_mark=$(mark)
 big_sections=$(sections)
-peak_rss "$orbitpick" "$big" "$data/header_only.DAT" "$ini"
+peak_rss "$orbitpick" "$big" "$one_orbit" "$ini"
 measure "wc 1M list" /dev/null 0 wc -l "$big"
 bigwc_us=$median bigwc_mark=$(mark)
 [[ -n $big_mark$bigwc_mark ]] && any_single=1
 echo "| command | s | peak RSS MiB | sections written |"
 echo "|---|---:|---:|---:|"
-echo "| \`orbitpick list_1000000.csv header_only.DAT out.ini\` | $(secs "$big_us")$big_mark | $rss | $big_sections |"
+echo "| \`orbitpick list_1000000.csv one_orbit.DAT out.ini\` | $(secs "$big_us")$big_mark | $rss | $big_sections |"
 echo "| \`wc -l list_1000000.csv\` | $(secs "$bigwc_us")$bigwc_mark | | |"
 
 echo

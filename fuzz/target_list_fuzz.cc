@@ -70,7 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   };
   std::vector<std::string> list;
   Error err;
-  fuzz::check(read_target_list(&lines, "list.csv", warn, &list, &err));
+  std::vector<std::int64_t> first_lines;
+  fuzz::check(
+      read_target_list(&lines, "list.csv", warn, &list, &first_lines, &err));
+  fuzz::check(first_lines.size() == list.size());
   fuzz::check(err.what.empty());
 
   for (std::size_t i = 0; i < list.size(); ++i) {
@@ -94,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     init_line_buffer(&lines, &failing, buffer_bytes);
     err = Error();
     fuzz::check(!read_target_list(
-        &lines, "list.csv", [](const std::string&) {}, &list, &err));
+        &lines, "list.csv", [](const std::string&) {}, &list, nullptr, &err));
     fuzz::check(err.what == fuzz::kReadError && err.path == "list.csv");
   }
   return 0;

@@ -2,12 +2,14 @@
 
 #include "catalogue.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <vector>
 
 #include "epoch.h"
+#include "exact_match.h"
 #include "target_list.h"
 
 namespace orbitpick {
@@ -112,24 +114,162 @@ void write_section(std::string_view line, std::string* out) {
   out->append(kLineEnd.data(), kLineEnd.size());
 }
 
+namespace {
+
+// What the scan carries from run to run.
+struct Scan {
+  explicit Scan(const ScanOptions& o) : options(o) {}
+  const ScanOptions& options;
+  std::string out;  // sections not yet handed to "write"
+  Error skip;       // why the latest line could not be converted
+  int header_lines = 0;
+  bool seen_orbit_line = false;
+};
+
+std::string_view designation_of(std::string_view line) {
+  return trim_view(field(line, kDesignation));
+}
+
+// The line of "number" (1-based in the file) is not converted: say why.
+void warn_skipped(const Scan& scan, std::int64_t number) {
+  if (scan.options.warn) {
+    scan.options.warn(format_line_warning(scan.options.path, number,
+                                          scan.skip.what + "; line skipped"));
+  }
+}
+
+// Appends "copies" sections of "line" and hands them on once enough
+// have gathered. REQUIRES: check_section_line(line) succeeds.
+bool add_sections(Scan* scan, std::string_view line, std::size_t copies,
+                  Error* err) {
+  for (std::size_t k = 0; k < copies; ++k) write_section(line, &scan->out);
+  if (scan->out.size() < scan->options.flush_bytes) return true;
+  if (!scan->options.write(scan->out, err)) return false;
+  scan->out.clear();
+  return true;
+}
+
+// True when some line of "body" is an orbit line. Stops at the first,
+// which in a real catalogue is the first line looked at.
+bool has_orbit_line(std::string_view body, Error* skip) {
+  const char* p = body.data();
+  const char* end = p + body.size();
+  while (p < end) {
+    const char* newline =
+        static_cast<const char*>(std::memchr(p, '\n', end - p));
+    const char* line_end = newline != nullptr ? newline : end;
+    if (check_section_line(std::string_view(p, line_end - p), skip)) {
+      return true;
+    }
+    p = line_end + 1;
+  }
+  return false;
+}
+
+// Substring matching: every listed name found anywhere in a line gives
+// one section of it. Returns false when writing fails.
+bool convert_matches(Scan* scan, std::string_view body,
+                     const std::vector<NameMatch>& matches,
+                     std::int64_t lines_before, Error* err) {
+  const char* p = body.data();
+  const char* end = p + body.size();
+  const char* counted = p;                // line feeds before here are counted
+  std::int64_t line_base = lines_before;  // catalogue lines before "counted"
+  for (std::size_t i = 0; i < matches.size();) {
+    // The matches of one line are its distinct names, and every one of
+    // them gives the same section.
+    const std::uint32_t line_start = matches[i].line_start;
+    const char* at = p + matches[i].offset;
+    const std::size_t first = i;
+    while (i < matches.size() && matches[i].line_start == line_start) ++i;
+    const char* line_begin = p + line_start;
+    const char* line_end =
+        static_cast<const char*>(std::memchr(at, '\n', end - at));
+    if (line_end == nullptr) line_end = end;
+    const std::string_view line(line_begin, line_end - line_begin);
+
+    if (scan->options.account != nullptr) {
+      for (std::size_t k = first; k < i; ++k) {
+        count_line(scan->options.account, matches[k].name,
+                   designation_of(line));
+      }
+    }
+    if (!check_section_line(line, &scan->skip)) {
+      line_base += count_newlines(counted, line_begin);
+      counted = line_begin;
+      warn_skipped(*scan, line_base + 1 + scan->header_lines);
+      continue;
+    }
+    if (!add_sections(scan, line, i - first, err)) return false;
+  }
+  return true;
+}
+
+// Whole designations: a line selected by any listed name gives one section,
+// however many names select it. Sets *lines to the lines of "body".
+bool convert_exact(Scan* scan, std::string_view body,
+                   std::int64_t lines_before, std::int64_t* lines,
+                   std::vector<std::uint32_t>* hits, Error* err) {
+  const char* p = body.data();
+  const char* end = p + body.size();
+  std::int64_t number = lines_before + scan->header_lines;
+  *lines = 0;
+  while (p < end) {
+    const char* newline =
+        static_cast<const char*>(std::memchr(p, '\n', end - p));
+    const char* line_end = newline != nullptr ? newline : end;
+    const std::string_view line(p, line_end - p);
+    p = line_end + 1;
+    ++number;
+    ++*lines;
+    hits->clear();
+    exact_names_in_line(*scan->options.exact, line, hits);
+    if (hits->empty()) continue;
+    std::sort(hits->begin(), hits->end());
+    hits->erase(std::unique(hits->begin(), hits->end()), hits->end());
+    if (scan->options.account != nullptr) {
+      for (const std::uint32_t name : *hits) {
+        count_line(scan->options.account, name, designation_of(line));
+      }
+    }
+    if (!check_section_line(line, &scan->skip)) {
+      warn_skipped(*scan, number);
+      continue;
+    }
+    if (!add_sections(scan, line, 1, err)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                     const ScanOptions& options, std::int64_t* lines,
                     Error* err) {
   *err = Error();
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
-  std::string out;
-  out.reserve(options.flush_bytes + 4096);
+  Scan scan(options);
+  scan.out.reserve(options.flush_bytes + 4096);
   MatchState state;
   std::vector<NameMatch> matches;
-  Error skip;
+  std::vector<std::uint32_t> hits;
 
-  int header_left = kHeaderLines;
+  int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
   std::string_view run;
   while (next_lines(&buffer, &run, err)) {
     const char* p = run.data();
     const char* end = run.data() + run.size();
+    if (header_left < 0) {
+      // MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
+      // Distant.txt) do not, and their first line is already an orbit.
+      const char* newline =
+          static_cast<const char*>(std::memchr(p, '\n', end - p));
+      const std::string_view first(p, (newline != nullptr ? newline : end) - p);
+      header_left = check_section_line(first, &scan.skip) ? 0 : kHeaderLines;
+      scan.header_lines = header_left;
+    }
     while (header_left > 0 && p < end) {
       const char* newline =
           static_cast<const char*>(std::memchr(p, '\n', end - p));
@@ -141,46 +281,22 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     // A name holds no line feed, so every match lies inside one line, and a
     // run always ends with a whole line: no match is cut by a run boundary.
     const std::string_view body(p, end - p);
-    matches.clear();
-    const std::int64_t run_lines =
-        find_names(matcher, body, &state, &matches) + (end[-1] != '\n' ? 1 : 0);
+    if (!scan.seen_orbit_line) {
+      scan.seen_orbit_line = has_orbit_line(body, &scan.skip);
+    }
+    std::int64_t run_lines = 0;
+    if (options.exact == nullptr) {
+      matches.clear();
+      run_lines = find_names(matcher, body, &state, &matches) +
+                  (end[-1] != '\n' ? 1 : 0);
+      if (!convert_matches(&scan, body, matches, count, err)) return false;
+    } else if (!convert_exact(&scan, body, count, &run_lines, &hits, err)) {
+      return false;
+    }
     if (options.progress) {
       for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
            next <= count + run_lines; next += kProgressEvery) {
         options.progress(next);
-      }
-    }
-    const char* counted = p;         // line feeds before here are counted
-    std::int64_t line_base = count;  // catalogue lines before "counted"
-    for (std::size_t i = 0; i < matches.size();) {
-      // The matches of one line are its distinct names, and every one of
-      // them gives the same section.
-      const std::uint32_t line_start = matches[i].line_start;
-      const char* at = p + matches[i].offset;
-      std::size_t sections = 0;
-      for (; i < matches.size() && matches[i].line_start == line_start; ++i) {
-        ++sections;
-      }
-      const char* line_begin = p + line_start;
-      const char* line_end =
-          static_cast<const char*>(std::memchr(at, '\n', end - at));
-      if (line_end == nullptr) line_end = end;
-
-      const std::string_view line(line_begin, line_end - line_begin);
-      if (!check_section_line(line, &skip)) {
-        line_base += count_newlines(counted, line_begin);
-        counted = line_begin;
-        if (options.warn) {
-          options.warn(format_line_warning(options.path,
-                                           line_base + 1 + kHeaderLines,
-                                           skip.what + "; line skipped"));
-        }
-        continue;
-      }
-      for (std::size_t k = 0; k < sections; ++k) write_section(line, &out);
-      if (out.size() >= options.flush_bytes) {
-        if (!options.write(out, err)) return false;
-        out.clear();
       }
     }
     count += run_lines;
@@ -189,8 +305,14 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     name_path(err, options.path);
     return false;
   }
+  if (!scan.seen_orbit_line) {
+    return fail(err, options.path,
+                "no orbit lines: expected the Minor Planet Center's one-line "
+                "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
+                "with a packed epoch in columns 21-25");
+  }
   *lines = count;
-  return options.write(out, err);
+  return options.write(scan.out, err);
 }
 
 }  // namespace orbitpick

@@ -18,7 +18,9 @@
 #include <string_view>
 
 #include "diagnostics.h"
+#include "exact_match.h"
 #include "line_reader.h"
+#include "name_account.h"
 #include "name_matcher.h"
 
 namespace orbitpick {
@@ -53,15 +55,24 @@ struct ScanOptions {
   // Takes a block of finished sections; a failure stops the scan. The
   // error it sets names the file written.
   std::function<bool(std::string_view block, Error* err)> write;
+  // Match whole designations through this index instead of the substring
+  // search; null: substrings.
+  const ExactIndex* exact = nullptr;
+  // Counts each listed name's lines when not null (init_account first).
+  NameAccount* account = nullptr;
 };
 
-/// Reads the catalogue from "reader" to its end, skipping the header, and
-/// hands "write" one section for every (line, name) pair where the name
-/// occurs in the line, in the order of the lines and, within a line, of the
-/// names. Calls "progress" at every multiple of kProgressEvery lines. A
-/// matched line without a complete section is reported to "warn" and
-/// skipped. Sets *lines to the number of lines after the header. Fails when
-/// reading or writing fails; the error names the file concerned.
+/// Reads the catalogue from "reader" to its end and hands "write" one
+/// section for every (line, name) pair where the name occurs in the line,
+/// in the order of the lines and, within a line, of the names (with
+/// options.exact: one section for every line a name selects). The first
+/// kHeaderLines lines are a header unless the first line is itself an orbit
+/// line (as in the MPC's header-less extracts). Calls "progress" at every
+/// multiple of kProgressEvery lines. A matched line without a complete
+/// section is reported to "warn" and skipped. Sets *lines to the number of
+/// lines after the header. Fails when reading or writing fails, and when no
+/// line after the header is an orbit line (an empty, cut-short or wrong
+/// file); the error names the file concerned.
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                     const ScanOptions& options, std::int64_t* lines,
                     Error* err);

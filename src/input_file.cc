@@ -11,15 +11,22 @@
 #include <utility>
 
 #include "gzip_reader.h"
+#include "process.h"
 #include "threaded_reader.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace orbitpick {
 namespace {
+
+constexpr char kTerminalRefusal[] =
+    "the catalogue is not read from a terminal; redirect it (< MPCORB.DAT) "
+    "or name its file";
 
 class FileReader : public Reader {
  public:
@@ -98,9 +105,18 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
                     Error* err) {
   std::unique_ptr<Reader> source;
   if (path == "-") {
+    // Reading it would only give what /dev/null, opened in its place, has.
+    if (standard_input_was_closed()) {
+      return fail(err, path, std::strerror(EBADF));
+    }
 #if defined(_WIN32)
     _setmode(_fileno(stdin), _O_BINARY);
+    const bool terminal = _isatty(_fileno(stdin)) != 0;
+#else
+    const bool terminal = isatty(0) != 0;
 #endif
+    // A catalogue is never typed: the run would only wait in silence.
+    if (terminal) return fail(err, path, kTerminalRefusal);
     source = std::make_unique<FileReader>(stdin, false, path);
   } else if (!open_input_file(path, &source, err)) {
     return false;

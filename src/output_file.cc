@@ -5,9 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <random>
 
@@ -17,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+#include "process.h"
+
 namespace orbitpick {
 namespace {
 
@@ -24,40 +24,9 @@ namespace fs = std::filesystem;
 
 constexpr int kMaxLinks = 40;  // as the kernel's own limit
 constexpr int kNameTries = 100;
-
-// The temporary file's name, for the signal handler: an interrupted run
-// removes it and leaves only the old destination behind.
-char g_temp_name[4096];
-std::atomic<bool> g_temp_live{false};
-
-#if !defined(_WIN32)
-extern "C" void remove_temp_and_die(int sig) {
-  if (g_temp_live.load()) unlink(g_temp_name);
-  std::signal(sig, SIG_DFL);
-  std::raise(sig);
-}
-#endif
-
-void watch_temp(const fs::path& temp) {
-  const std::string name = temp.string();
-  if (name.size() >= sizeof g_temp_name) return;
-  std::memcpy(g_temp_name, name.c_str(), name.size() + 1);
-  g_temp_live.store(true);
-#if !defined(_WIN32)
-  static bool installed = false;
-  if (!installed) {
-    installed = true;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-      struct sigaction old;
-      sigaction(sig, nullptr, &old);
-      if (old.sa_handler == SIG_IGN) continue;  // keep a parent's choice
-      std::signal(sig, remove_temp_and_die);
-    }
-  }
-#endif
-}
-
-void unwatch_temp() { g_temp_live.store(false); }
+// What the temporary name adds to the destination's: "." and ".XXXXXXXX.tmp".
+constexpr std::size_t kTempNameExtra = 14;
+constexpr std::size_t kDefaultNameMax = 255;
 
 // Creates a new file that did not exist before, readable and writable by
 // all as the umask allows. Null with errno set on failure.
@@ -79,8 +48,35 @@ std::FILE* create_new_file(const fs::path& path) {
   return file;
 }
 
+// The kernel's protected-symlinks rule, which applies only to links it
+// follows itself: in a sticky world-writable directory such as /tmp, where
+// anyone may plant a link, a link is followed only when it belongs to the
+// caller or to the directory's owner.
+bool may_follow_link(const fs::path& link, Error* err) {
+#if !defined(_WIN32)
+  const fs::path dir = link.has_parent_path() ? link.parent_path() : ".";
+  struct stat link_st;
+  struct stat dir_st;
+  if (lstat(link.c_str(), &link_st) != 0 || stat(dir.c_str(), &dir_st) != 0) {
+    return fail(err, std::strerror(errno));
+  }
+  const bool shared = (dir_st.st_mode & S_ISVTX) && (dir_st.st_mode & S_IWOTH);
+  if (shared && link_st.st_uid != geteuid() &&
+      link_st.st_uid != dir_st.st_uid) {
+    return fail(err,
+                "refusing to follow a symbolic link owned by another user in "
+                "a sticky world-writable directory");
+  }
+#else
+  (void)link;
+  (void)err;
+#endif
+  return true;
+}
+
 // Resolves the symbolic links at "path" (a link stays a link: its target is
-// what gets replaced). Fails on a loop of links.
+// what gets replaced). Fails on a loop of links and on a link that the
+// kernel's protected-symlinks rule would not follow.
 bool resolve_output_path(const std::string& path, fs::path* target,
                          Error* err) {
   fs::path p = path;
@@ -90,12 +86,69 @@ bool resolve_output_path(const std::string& path, fs::path* target,
       *target = p;
       return true;
     }
+    if (!may_follow_link(p, err)) return false;
     const fs::path link = fs::read_symlink(p, ec);
     if (ec) return fail(err, ec.message());
     p = link.is_absolute() ? link : p.parent_path() / link;
   }
   return fail(err, std::strerror(ELOOP));
 }
+
+// The start of the temporary file's name: the destination's name, cut so
+// that the whole temporary name fits the directory's file system, at a
+// character's start.
+fs::path::string_type temp_stem(const fs::path& dir, const fs::path& target) {
+  std::size_t name_max = kDefaultNameMax;
+#if !defined(_WIN32)
+  const long limit = pathconf(dir.c_str(), _PC_NAME_MAX);
+  if (limit > 0) name_max = static_cast<std::size_t>(limit);
+#else
+  (void)dir;
+#endif
+  fs::path::string_type stem = target.filename().native();
+  const std::size_t room =
+      name_max > kTempNameExtra + 1 ? name_max - kTempNameExtra : 1;
+  if (stem.size() > room) {
+    std::size_t keep = room;
+    if constexpr (sizeof(fs::path::value_type) == 1) {
+      // UTF-8 continuation bytes are 10xxxxxx.
+      while (keep > 0 &&
+             (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80) {
+        --keep;
+      }
+    }
+    stem.resize(keep);
+  }
+  return stem;
+}
+
+#if !defined(_WIN32)
+// Gives the new file at "fd" the owner, group and mode of the file it
+// replaces, as far as the caller may: only root may give a file away, and
+// others may choose only among their own groups. A set-user-ID or
+// set-group-ID bit is dropped with the owner or group it goes with, and a
+// group that could not be kept gets no more than others had.
+void keep_owner_and_mode(int fd, const struct stat& old) {
+  struct stat now;
+  if (fstat(fd, &now) != 0) return;
+  bool owner_kept = now.st_uid == old.st_uid;
+  bool group_kept = now.st_gid == old.st_gid;
+  if (!owner_kept || !group_kept) {
+    if (fchown(fd, old.st_uid, old.st_gid) == 0) {
+      owner_kept = group_kept = true;
+    } else if (!group_kept &&
+               fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0) {
+      group_kept = true;
+    }
+  }
+  mode_t mode = old.st_mode & 07777;
+  if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID);
+  if (!group_kept) {
+    mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG) | ((mode & S_IRWXO) << 3);
+  }
+  fchmod(fd, mode);
+}
+#endif
 
 }  // namespace
 
@@ -109,13 +162,35 @@ bool check_output_is_not_input(const std::string& output,
   return true;
 }
 
+bool check_output_is_not_standard_input(const std::string& output, Error* err) {
+#if !defined(_WIN32)
+  struct stat out_st;
+  struct stat in_st;
+  if (stat(output.c_str(), &out_st) == 0 && S_ISREG(out_st.st_mode) &&
+      fstat(0, &in_st) == 0 && in_st.st_dev == out_st.st_dev &&
+      in_st.st_ino == out_st.st_ino) {
+    return fail(err, output, "is the same file as the standard input");
+  }
+#else
+  (void)output;
+  (void)err;
+#endif
+  return true;
+}
+
 bool open_output(const std::string& path, OutputFile* out, Error* err) {
   *out = OutputFile();
   out->path = path;
   err->path = path;
+  if (path.empty()) return fail(err, "the output path is empty");
   if (!resolve_output_path(path, &out->target, err)) return false;
+  // The destination as the kernel finds it, through links that only it can
+  // follow (/dev/stdout leads to "pipe:[...]", which is no path).
   std::error_code ec;
-  const fs::file_status status = fs::status(out->target, ec);
+  const fs::file_status status = fs::status(path, ec);
+  if (ec && status.type() != fs::file_type::not_found) {
+    return fail(err, ec.message());
+  }
   if (fs::is_directory(status)) return fail(err, std::strerror(EISDIR));
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     errno = 0;
@@ -126,37 +201,52 @@ bool open_output(const std::string& path, OutputFile* out, Error* err) {
     std::setvbuf(out->file, nullptr, _IONBF, 0);
     return true;
   }
+#if !defined(_WIN32)
+  // Replacing goes through the directory, which would let anyone who may
+  // write there replace a file that they may not write.
+  struct stat old;
+  const bool replacing =
+      fs::is_regular_file(status) && stat(out->target.c_str(), &old) == 0;
+  if (replacing &&
+      faccessat(AT_FDCWD, out->target.c_str(), W_OK, AT_EACCESS) != 0) {
+    return fail(err, std::strerror(errno));
+  }
+#endif
 
   const fs::path dir =
       out->target.has_parent_path() ? out->target.parent_path() : fs::path(".");
+  const fs::path::string_type stem = temp_stem(dir, out->target);
   std::random_device entropy;
   std::mt19937 pick(entropy());
   for (int i = 0; i < kNameTries; ++i) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp",
                   static_cast<unsigned>(pick()));
-    const fs::path temp =
-        dir / ("." + out->target.filename().string() + suffix);
+    fs::path name(".");
+    name += stem;
+    name += suffix;
+    const fs::path temp = dir / name;
+    // No signal between the file's creation and its naming to the handler
+    // that removes it.
+    hold_signals();
     errno = 0;
     out->file = create_new_file(temp);
+    const int create_errno = errno;
+    if (out->file != nullptr) remove_on_signal(temp.string());
+    release_signals();
     if (out->file != nullptr) {
       out->temp = temp;
-      watch_temp(temp);
       break;
     }
-    if (errno != EEXIST) {
-      return fail(err, std::strerror(errno != 0 ? errno : EACCES));
+    if (create_errno != EEXIST) {
+      return fail(err,
+                  std::strerror(create_errno != 0 ? create_errno : EACCES));
     }
   }
   if (out->file == nullptr) return fail(err, std::strerror(EEXIST));
   std::setvbuf(out->file, nullptr, _IONBF, 0);
 #if !defined(_WIN32)
-  if (fs::is_regular_file(status)) {
-    struct stat st;
-    if (stat(out->target.c_str(), &st) == 0) {
-      fchmod(fileno(out->file), st.st_mode & 07777);
-    }
-  }
+  if (replacing) keep_owner_and_mode(fileno(out->file), old);
 #endif
   return true;
 }
@@ -192,7 +282,7 @@ bool commit_output(OutputFile* out, Error* err) {
     discard_output(out);
     return false;
   }
-  unwatch_temp();
+  keep_on_signal();
   out->temp.clear();
   return true;
 }
@@ -205,7 +295,7 @@ void discard_output(OutputFile* out) {
   if (!out->temp.empty()) {
     std::error_code ec;
     fs::remove(out->temp, ec);
-    unwatch_temp();
+    keep_on_signal();
     out->temp.clear();
   }
 }

@@ -5,7 +5,7 @@
 // temporary name in the same directory and renamed over the destination only
 // once everything has been written, flushed and closed; a failed run leaves
 // the destination exactly as it was. Anything else (/dev/null, /dev/stdout,
-// a FIFO) is written directly.
+// a FIFO) is opened by its own name and written directly.
 
 #ifndef ORBITPICK_OUTPUT_FILE_H_
 #define ORBITPICK_OUTPUT_FILE_H_
@@ -32,10 +32,22 @@ struct OutputFile {
 bool check_output_is_not_input(const std::string& output,
                                const std::string& input, Error* err);
 
+/// Fails when "output" is an existing regular file that is also what
+/// standard input reads (`orbitpick list.csv - out.ini < out.ini`, or
+/// /dev/stdin as the output).
+bool check_output_is_not_standard_input(const std::string& output, Error* err);
+
 /// Opens "path" for writing: a new temporary file beside its target, or the
-/// target itself when that is not a regular file. A new file gets the usual
-/// permissions, a replaced one keeps its mode. Fails (nothing created) when
-/// the directory is missing or not writable, or when "path" is a directory.
+/// target itself, by the name "path", when that is not a regular file. A
+/// new file gets the usual permissions; a replaced one keeps its mode and,
+/// where the caller may set them, its owner and group (not its extended
+/// attributes or ACLs; other hard links keep the old contents). The
+/// temporary name is `.<name>.XXXXXXXX.tmp`, the name cut to fit the file
+/// system. Fails (nothing created) when "path" is empty, the directory is
+/// missing or not writable, "path" is a directory, a regular file the
+/// caller may not write, or a symbolic link that the kernel's
+/// protected-symlinks rule would not follow (one owned by neither the
+/// caller nor the directory's owner, in a sticky world-writable directory).
 /// Every error about the output names "path".
 bool open_output(const std::string& path, OutputFile* out, Error* err);
 

@@ -71,12 +71,13 @@ bool parse_list_line(std::string_view line, std::string* name, Error* err) {
 
 bool read_target_list(LineBuffer* lines, const std::string& path,
                       const WarningSink& warn, std::vector<std::string>* list,
-                      Error* err) {
+                      std::vector<std::int64_t>* first_lines, Error* err) {
   list->clear();
   *err = Error();
   std::string name;
   Error skip;
-  long long line_number = 0;
+  std::int64_t line_number = 0;
+  std::vector<std::int64_t> name_lines;  // of each name read, in file order
   std::string_view run;
   while (next_lines(lines, &run, err)) {
     const char* p = run.data();
@@ -93,6 +94,7 @@ bool read_target_list(LineBuffer* lines, const std::string& path,
                                    skip.what + "; line skipped"));
         } else if (!name.empty()) {
           list->push_back(name);
+          if (first_lines != nullptr) name_lines.push_back(line_number);
         }
       }
       p = line_end + 1;
@@ -102,8 +104,28 @@ bool read_target_list(LineBuffer* lines, const std::string& path,
     name_path(err, path);
     return false;
   }
-  std::sort(list->begin(), list->end());
-  remove(*list);
+  if (first_lines == nullptr) {
+    std::sort(list->begin(), list->end());
+    remove(*list);
+    return true;
+  }
+  // Sorted with their lines, equal names in file order: the first of each
+  // run of equal names is where the name first stands.
+  std::vector<std::uint32_t> order(list->size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::uint32_t a, std::uint32_t b) {
+                     return (*list)[a] < (*list)[b];
+                   });
+  std::vector<std::string> sorted;
+  sorted.reserve(list->size());
+  first_lines->clear();
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    if (!sorted.empty() && (*list)[order[i]] == sorted.back()) continue;
+    sorted.push_back(std::move((*list)[order[i]]));
+    first_lines->push_back(name_lines[order[i]]);
+  }
+  *list = std::move(sorted);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #ifndef ORBITPICK_TARGET_LIST_H_
 #define ORBITPICK_TARGET_LIST_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,10 +38,12 @@ bool parse_list_line(std::string_view line, std::string* name, Error* err);
 /// every usable first-field name, sorted byte-wise, each once. The first line
 /// is the export's header and is skipped. Lines skipped with a reason are
 /// reported to "warn" as "orbitpick: <path>:<line>: <reason>; line skipped".
-/// Fails when the list cannot be read; the error names "path".
+/// When "first_lines" is not null it gets, for each name of the list, the
+/// line of the file where the name first stands (1-based). Fails when the
+/// list cannot be read; the error names "path".
 bool read_target_list(LineBuffer* lines, const std::string& path,
                       const WarningSink& warn, std::vector<std::string>* list,
-                      Error* err);
+                      std::vector<std::int64_t>* first_lines, Error* err);
 
 }  // namespace orbitpick
 

@@ -167,27 +167,55 @@ std::string lines_of(int count, const std::string& line) {
   return text;
 }
 
-TEST(Scan, HeaderOfFortyThreeLinesIsNeverSearched) {
-  EXPECT_EQ(0, scan(catalogue_header(), {"Ceres"}).lines);
-  const std::string short_header = lines_of(42, std::string(kCeres));
-  const ScanRun r = scan(short_header, {"Ceres"});
-  EXPECT_EQ(0, r.lines);
-  EXPECT_EQ("", r.out);
-  EXPECT_EQ(0, scan("", {"Ceres"}).lines);
-  const ScanRun one = scan(lines_of(44, std::string(kCeres)), {"Ceres"});
-  EXPECT_EQ(1, one.lines);
-  EXPECT_EQ(kCeresSection, one.out);
+TEST(Scan, HeaderOnlyWhenTheFirstLineIsNoOrbit) {
+  struct Case {
+    std::string catalogue;
+    bool ok;
+    std::int64_t lines;
+    int sections;
+  };
+  const std::string ceres = std::string(kCeres) + "\n";
+  const std::vector<Case> cases = {
+      {catalogue_header() + ceres, true, 1, 1},
+      // MPC's header-less extracts: every line is a catalogue line.
+      {lines_of(44, kCeres), true, 44, 44},
+      {ceres + lines_of(60, "x"), true, 61, 1},
+      // The header swallows the only orbit line: nothing to convert.
+      {lines_of(42, "x") + ceres, false, 0, 0},
+      {catalogue_header(), false, 0, 0},
+      {"", false, 0, 0},
+      {catalogue_header() + lines_of(5, std::string(kCeres).substr(0, 174)),
+       false, 0, 0},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    const ScanRun r = scan(cases[i].catalogue, {"Ceres"});
+    EXPECT_EQ(cases[i].ok, r.ok);
+    if (r.ok) {
+      EXPECT_EQ(cases[i].lines, r.lines);
+    }
+    std::string expected;
+    for (int k = 0; k < cases[i].sections; ++k) expected += kCeresSection;
+    EXPECT_EQ(expected, r.out);
+  }
+  // Without a header, lines are numbered from the file's first.
+  EXPECT_EQ(std::vector<std::string>{"orbitpick: MPCORB.DAT:2: line shorter "
+                                     "than 175 bytes; line skipped"},
+            scan(ceres + "Ceres, cut short\n", {"Ceres"}).warnings);
 }
 
 TEST(Scan, ProgressAtEveryTenThousandLines) {
-  const ScanRun below = scan(catalogue_header() + lines_of(9999, "x"), {});
+  const std::string ceres = std::string(kCeres) + "\n";
+  const ScanRun below =
+      scan(catalogue_header() + lines_of(9998, "x") + ceres, {});
   EXPECT_EQ(9999, below.lines);
   EXPECT_TRUE(below.progress.empty());
-  const ScanRun at = scan(catalogue_header() + lines_of(10000, "x"), {}, 4096);
+  const ScanRun at =
+      scan(catalogue_header() + ceres + lines_of(9999, "x"), {}, 4096);
   EXPECT_EQ(10000, at.lines);
   EXPECT_EQ(std::vector<std::int64_t>{10000}, at.progress);
   const ScanRun past =
-      scan(catalogue_header() + lines_of(30001, ""), {"Ceres"}, 1000);
+      scan(catalogue_header() + lines_of(30000, "") + ceres, {"Ceres"}, 1000);
   EXPECT_EQ(30001, past.lines);
   EXPECT_EQ((std::vector<std::int64_t>{10000, 20000, 30000}), past.progress);
 }
@@ -196,7 +224,7 @@ TEST(Scan, LastLineWithoutLineFeedIsCounted) {
   const ScanRun r = scan(catalogue_header() + "x\n" + kCeres, {"Ceres"});
   EXPECT_EQ(2, r.lines);
   EXPECT_EQ(kCeresSection, r.out);
-  EXPECT_EQ(1, scan(catalogue_header() + "\n", {}).lines);
+  EXPECT_EQ(2, scan(catalogue_header() + "\n" + kCeres, {}).lines);
 }
 
 TEST(Scan, LineWithTwoNamesGivesTwoSections) {

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "catalogue.h"
+#include "mpc_lines.h"
 #include "test_util.h"
 
 namespace orbitpick {
@@ -107,7 +109,8 @@ TEST_F(CliTest, RunWritesSectionsAndReport) {
 
 TEST_F(CliTest, ProgressLinesEveryTenThousandLines) {
   std::string catalogue = catalogue_header();
-  for (int i = 0; i < 20001; ++i) catalogue += "x\n";
+  for (int i = 0; i < 20000; ++i) catalogue += "x\n";
+  catalogue += catalogue_line(4, "Vesta") + "\n";  // not on the list
   write_file(dir.path("MPCORB.DAT"), catalogue);
   const test::RunResult r =
       run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
@@ -187,7 +190,9 @@ TEST_F(CliTest, WarningsKeepExitStatusZero) {
       "orbitpick: list.csv:3: first field does not start with a double "
       "quote; line skipped\n"
       "orbitpick: MPCORB.DAT:44: line shorter than 175 bytes; line skipped\n"
-      "orbitpick: MPCORB.DAT:45: invalid packed epoch; line skipped\n",
+      "orbitpick: MPCORB.DAT:45: invalid packed epoch; line skipped\n"
+      "orbitpick: list.csv:4: \"Eros\" is in 3 catalogue lines ((433) Eros, "
+      "(433) Eros, ...); --exact matches whole designations\n",
       r.err);
   const std::string ini = read_file(dir.path("out.ini"));
   EXPECT_EQ(0u, ini.find("[433eros]\n"));
@@ -223,6 +228,67 @@ TEST(Sample, MatchesTheGoldenFile) {
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(read_file(root + "/examples/ssystem_minor.ini"),
             read_file(dir.path("ssystem_minor.ini")));
+}
+
+std::string section_of(const std::string& line) {
+  std::string out;
+  write_section(line, &out);
+  return out;
+}
+
+TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
+  using namespace test::mpc;
+  // As NEA.txt: no header, so Eros on the first line is a catalogue line.
+  // The last line is 1993 SB with "Pan" put into its computer column, as a
+  // short name turns up in other columns of real lines.
+  std::string pan_elsewhere = k1993Sb;
+  pan_elsewhere.replace(150, 8, "Pan     ");
+  write_file(dir.path("NEA.txt"), std::string(kEros) + "\n" + kPan + "\n" +
+                                      kPluto + "\n" + k2010Lf64 + "\n" +
+                                      pan_elsewhere + "\n");
+  write_file(dir.path("list.csv"),
+             "\"Name\"\n\"Eros\"\n\"(433) Eros\"\n\"Pan\"\n\"Zwicky\"\n"
+             "\"D4340\"\n\"2010 LF64\"\n");
+  struct Case {
+    std::vector<std::string> options;
+    std::string ini;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{},
+       section_of(kEros) + section_of(kEros) + section_of(kPan) +
+           section_of(kPluto) + section_of(k2010Lf64) +
+           section_of(pan_elsewhere),
+       "orbitpick: list.csv:4: \"Pan\" is in 2 catalogue lines ((4450) Pan, "
+       "(15788) 1993 SB); --exact matches whole designations\n"
+       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
+      // One section per object, however many spellings select it.
+      {{"--exact"},
+       section_of(kEros) + section_of(kPan) + section_of(kPluto) +
+           section_of(k2010Lf64),
+       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"list.csv", "NEA.txt", "out.ini"});
+    const test::RunResult r = run_orbitpick(args, dir.dir());
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(c.err, r.err);
+    EXPECT_NE(std::string::npos, r.out.find(" End of processing: 5 asteroids."));
+    EXPECT_EQ(c.ini, read_file(dir.path("out.ini")));
+  }
+
+  // A list without a single quoted name converts nothing: an error.
+  write_file(dir.path("list.csv"), "Name,Mag\nCeres,7.1\nVesta,6\n");
+  const test::RunResult r =
+      run_orbitpick({"list.csv", "NEA.txt", "out.ini"}, dir.dir());
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(0u, r.err.find("orbitpick: list.csv: no object names: expected "
+                           "a header line, then one object per line whose "
+                           "first field is its name in double quotes"))
+      << r.err;
+  EXPECT_EQ(std::string::npos, r.out.find("Finished"));
+  EXPECT_EQ(cases.back().ini, read_file(dir.path("out.ini")));
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 // the usual shape. A failed run leaves the destination as it was.
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +15,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -351,7 +355,7 @@ TEST_F(FaultTest, CatalogueThroughAFifoGivesTheSameFile) {
   if (fifo >= 0) close(fifo);
   const test::RunResult fifo_run = finish_orbitpick(pid, dir.dir());
   EXPECT_EQ(0, fifo_run.status);
-  EXPECT_EQ("", fifo_run.err);
+  EXPECT_EQ(file_run.err, fifo_run.err);
   EXPECT_EQ(file_run.out, fifo_run.out);
   EXPECT_EQ(read_file(dir.path("a.ini")), read_file(dir.path("b.ini")));
   EXPECT_NE(std::string::npos, fifo_run.out.find(end_of_processing(1000)));
@@ -427,32 +431,46 @@ TEST_F(FaultTest, CarriageReturnsAloneDoNotEndLines) {
   EXPECT_EQ(section_of(joined), read_file(dir.path("out.ini")));
 
   // With the header in CR-ended lines too, the whole file is the header's
-  // first line.
+  // first line: no orbit line at all.
   std::string header = catalogue_header();
   for (char& c : header) {
     if (c == '\n') c = '\r';
   }
   write_file(dir.path("MPCORB.DAT"), header + joined);
+  write_file(dir.path("out.ini"), kOldIni);
   r = run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ("", r.err);
-  EXPECT_NE(std::string::npos, r.out.find(end_of_processing(0)));
-  EXPECT_EQ("", read_file(dir.path("out.ini")));
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(0u, r.err.find("orbitpick: MPCORB.DAT: no orbit lines")) << r.err;
+  EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
 }
 
-TEST_F(FaultTest, CatalogueWithoutALineFeedIsAllHeader) {
+TEST_F(FaultTest, CatalogueWithoutAnOrbitLineIsAnError) {
+  // Empty, cut short, a web page, a header alone, a .gz of a .gz: nothing
+  // to convert, and an empty INI over the old one would look like success.
+  write_file(dir.path("out.ini"), kOldIni);
   for (const std::string& catalogue :
-       {std::string(), std::string("Ceres"), catalogue_line(1, "Ceres")}) {
+       {std::string(), std::string("Ceres"), catalogue_header(),
+        std::string("<html><body>404 Not Found</body></html>\n"),
+        catalogue_header() + catalogue_line(1, "Ceres").substr(0, 120)}) {
     SCOPED_TRACE(catalogue.size());
     write_file(dir.path("MPCORB.DAT"), catalogue);
     const test::RunResult r =
         run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("", r.err);
-    EXPECT_NE(std::string::npos, r.out.find(end_of_processing(0)));
-    EXPECT_EQ("", read_file(dir.path("out.ini")));
-    write_file(dir.path("out.ini"), kOldIni);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.err.find("orbitpick: MPCORB.DAT: no orbit lines: expected "
+                             "the Minor Planet Center's one-line orbits"))
+        << r.err;
+    EXPECT_EQ(std::string::npos, r.out.find("Finished"));
+    EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
   }
+  // A single orbit line without a line feed is a catalogue without header.
+  const std::string ceres = catalogue_line(1, "Ceres");
+  write_file(dir.path("MPCORB.DAT"), ceres);
+  const test::RunResult r =
+      run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
+  EXPECT_EQ(0, r.status);
+  EXPECT_NE(std::string::npos, r.out.find(end_of_processing(1)));
+  EXPECT_EQ(section_of(ceres), read_file(dir.path("out.ini")));
 }
 
 TEST_F(FaultTest, MillionLineListIsReadWhole) {
@@ -476,10 +494,401 @@ TEST_F(FaultTest, MillionLineListIsReadWhole) {
   const test::RunResult r =
       run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ("", r.err);
+  // Every name is accounted for: all but the three found are in no line.
+  EXPECT_EQ(500000 - 3, std::count(r.err.begin(), r.err.end(), '\n'));
+  EXPECT_EQ(0u, r.err.find("orbitpick: list.csv:3: \"T000001\" is in no "
+                           "catalogue line\n"));
   EXPECT_NE(std::string::npos, r.out.find(end_of_processing(4)));
   EXPECT_EQ(section_of(first) + section_of(middle) + section_of(last),
             read_file(dir.path("out.ini")));
+}
+
+// The hardening cases: descriptors, privileges, hostile output paths,
+// signals, limits and memory.
+
+// The Ceres and Eros sections that the fixture's list and catalogue make.
+std::string listed_sections() {
+  return section_of(catalogue_line(1, "Ceres")) +
+         section_of(catalogue_line(433, "Eros", "K24AH"));
+}
+
+std::string read_to_end(int fd) {
+  std::string all;
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return all;
+    all.append(buf, static_cast<std::size_t>(n));
+  }
+}
+
+// The user that privilege cases run as, or false with a reason to skip.
+bool unprivileged_user(uid_t* uid, gid_t* gid, std::string* why) {
+  if (geteuid() != 0) {
+    *why = "needs root, to act as and for another user";
+    return false;
+  }
+  const passwd* user = getpwnam("nobody");
+  if (user == nullptr || user->pw_uid == 0) {
+    *why = "no unprivileged user 'nobody'";
+    return false;
+  }
+  *uid = user->pw_uid;
+  *gid = user->pw_gid;
+  return true;
+}
+
+TEST_F(FaultTest, ClosedStandardDescriptorsTakeNoFile) {
+  // A list line that warns: were the temporary file given descriptor 2,
+  // the warning would land in the INI file.
+  write_file(dir.path("list.csv"),
+             "\"Name\"\n\"Ceres\"\nbad, \"line\"\n\"Eros\"\n");
+  struct Case {
+    std::vector<int> closed;
+    std::string catalogue;
+    int status;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{0}, "-", 1, "orbitpick: -: Bad file descriptor\n"},
+      {{0, 1}, "-", 1, "orbitpick: -: Bad file descriptor\n"},
+      {{0, 1, 2}, "MPCORB.DAT", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.closed.size());
+    write_file(dir.path("out.ini"), kOldIni);
+    const auto before = snapshot(dir.dir());
+    const auto close_them = [&] {
+      for (int fd : c.closed) close(fd);
+    };
+    const test::RunResult r = finish_orbitpick(
+        test::start_orbitpick_with({"list.csv", c.catalogue, "out.ini"},
+                                   dir.dir(), close_them),
+        dir.dir());
+    EXPECT_EQ(c.status, r.status);
+    if (c.closed.back() < 2) {
+      EXPECT_EQ(c.err, r.err);
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(listed_sections(), read_file(dir.path("out.ini")));
+      EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini"}),
+                list_dir(dir.dir()));
+    } else {
+      EXPECT_EQ(before, snapshot(dir.dir()));
+    }
+  }
+}
+
+TEST_F(FaultTest, OutputThatStandardInputReadsIsRefused) {
+  ASSERT_EQ(0, link(dir.path("out.ini").c_str(), dir.path("hard.ini").c_str()));
+  struct Case {
+    std::string output;
+    std::string stdin_file;
+  };
+  for (const Case& c : std::vector<Case>{{"/dev/stdin", "MPCORB.DAT"},
+                                         {"out.ini", "out.ini"},
+                                         {"hard.ini", "out.ini"}}) {
+    SCOPED_TRACE(c.output);
+    const auto before = snapshot(dir.dir());
+    const test::RunResult r = run_orbitpick({"list.csv", "-", c.output},
+                                            dir.dir(), dir.path(c.stdin_file));
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(
+        "orbitpick: " + c.output + ": is the same file as the standard input\n",
+        r.err);
+    EXPECT_EQ(before, snapshot(dir.dir()));
+  }
+}
+
+TEST_F(FaultTest, LinkPlantedInASharedDirectoryIsNotFollowed) {
+  uid_t other = 0;
+  gid_t other_group = 0;
+  std::string why;
+  if (!unprivileged_user(&other, &other_group, &why)) GTEST_SKIP() << why;
+  // "tmp" is like /tmp, ours; "theirs" is a sticky world-writable directory
+  // of the other user. Each link points at the file "victim".
+  write_file(dir.path("victim"), kOldIni);
+  for (const char* shared : {"tmp", "theirs"}) {
+    ASSERT_EQ(0, mkdir(dir.path(shared).c_str(), 0777));
+    ASSERT_EQ(0, chmod(dir.path(shared).c_str(), 01777));
+  }
+  ASSERT_EQ(0, chown(dir.path("theirs").c_str(), other, other_group));
+  struct Case {
+    std::string link;
+    uid_t owner;
+    bool followed;
+  };
+  const std::vector<Case> cases = {
+      {"tmp/planted.ini", other, false},  // neither ours nor the directory's
+      {"tmp/mine.ini", 0, true},          // the caller's own link
+      {"theirs/owner.ini", other, true},  // the directory owner's link
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    write_file(dir.path("victim"), kOldIni);
+    ASSERT_EQ(0, symlink("../victim", dir.path(c.link).c_str()));
+    ASSERT_EQ(0, lchown(dir.path(c.link).c_str(), c.owner, other_group));
+    const auto before = snapshot(dir.dir());
+    const test::RunResult r =
+        run_orbitpick({"list.csv", "MPCORB.DAT", c.link}, dir.dir());
+    if (c.followed) {
+      EXPECT_EQ(0, r.status);
+      EXPECT_EQ(listed_sections(), read_file(dir.path("victim")));
+    } else {
+      EXPECT_EQ(1, r.status);
+      EXPECT_EQ("orbitpick: " + c.link +
+                    ": refusing to follow a symbolic link owned by another "
+                    "user in a sticky world-writable directory\n",
+                r.err);
+      EXPECT_EQ(before, snapshot(dir.dir()));
+    }
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.path(c.link))));
+  }
+}
+
+TEST_F(FaultTest, ReplacedFileKeepsItsOwnerAndAnUnwritableOneIsRefused) {
+  uid_t user = 0;
+  gid_t group = 0;
+  std::string why;
+  if (!unprivileged_user(&user, &group, &why)) GTEST_SKIP() << why;
+  // Root replacing the user's private file gives it back to the user.
+  ASSERT_EQ(0, chown(dir.path("out.ini").c_str(), user, group));
+  ASSERT_EQ(0, chmod(dir.path("out.ini").c_str(), 0600));
+  test::RunResult r =
+      run_orbitpick({"list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(listed_sections(), read_file(dir.path("out.ini")));
+  struct stat st;
+  ASSERT_EQ(0, stat(dir.path("out.ini").c_str(), &st));
+  EXPECT_EQ(user, st.st_uid);
+  EXPECT_EQ(group, st.st_gid);
+  EXPECT_EQ(0600u, st.st_mode & 07777);
+
+  // The user, in a directory of their own, may not replace their 0444 file.
+  ASSERT_EQ(0, chmod(dir.dir().c_str(), 0755));
+  const std::string home = dir.path("home");
+  ASSERT_EQ(0, mkdir(home.c_str(), 0755));
+  ASSERT_EQ(0, chown(home.c_str(), user, group));
+  write_file(home + "/out.ini", kOldIni);
+  ASSERT_EQ(0, chown((home + "/out.ini").c_str(), user, group));
+  ASSERT_EQ(0, chmod((home + "/out.ini").c_str(), 0444));
+  const auto before = snapshot(home);
+  const auto become_user = [&] {
+    if (setgroups(0, nullptr) != 0 || setresgid(group, group, group) != 0 ||
+        setresuid(user, user, user) != 0) {
+      _exit(126);
+    }
+  };
+  r = finish_orbitpick(
+      test::start_orbitpick_with({"../list.csv", "../MPCORB.DAT", "out.ini"},
+                                 home, become_user),
+      home);
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ("orbitpick: out.ini: Permission denied\n", r.err);
+  EXPECT_EQ(before, snapshot(home));
+}
+
+TEST_F(FaultTest, DestinationThatIsNotARegularFileIsOpenedByItsOwnName) {
+  for (const char* output : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    SCOPED_TRACE(output);
+    int pipe_fds[2];
+    ASSERT_EQ(0, pipe2(pipe_fds, O_CLOEXEC));
+    const int pid = test::start_orbitpick_with(
+        {"list.csv", "MPCORB.DAT", output}, dir.dir(), [&] {
+          if (dup2(pipe_fds[1], 1) != 1) _exit(126);
+        });
+    close(pipe_fds[1]);
+    const std::string out = read_to_end(pipe_fds[0]);
+    close(pipe_fds[0]);
+    const test::RunResult r = finish_orbitpick(pid, dir.dir());
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(0u, out.find("\n begin\n\n" + listed_sections() +
+                           end_of_processing(2)));
+    EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
+  }
+}
+
+TEST_F(FaultTest, OutputNamesAtTheLimitsOfTheFileSystem) {
+  if (pathconf(dir.dir().c_str(), _PC_NAME_MAX) != 255) {
+    GTEST_SKIP() << "the cases are for file names of at most 255 bytes";
+  }
+  // The temporary name adds 14 bytes to the destination's: from 242 bytes
+  // on, it must be cut.
+  struct Case {
+    std::string output;
+    std::string err;  // empty: the run succeeds
+  };
+  const std::string long_name(251, 'x');
+  const std::vector<Case> cases = {
+      {"", "orbitpick: the output path is empty\n"},
+      {std::string(238, 'x') + ".ini", ""},
+      {long_name + ".ini", ""},
+      {long_name + "y.ini",
+       "orbitpick: " + long_name + "y.ini: File name too long\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output.size());
+    const auto before = snapshot(dir.dir());
+    const test::RunResult r =
+        run_orbitpick({"list.csv", "MPCORB.DAT", c.output}, dir.dir());
+    EXPECT_EQ(c.err, r.err);
+    if (c.err.empty()) {
+      EXPECT_EQ(0, r.status);
+      EXPECT_EQ(listed_sections(), read_file(dir.path(c.output)));
+      fs::remove(dir.path(c.output));
+    } else {
+      EXPECT_EQ(1, r.status);
+      EXPECT_EQ("", r.out);
+    }
+    EXPECT_EQ(before, snapshot(dir.dir()));
+  }
+}
+
+TEST_F(FaultTest, ReportReaderGoingAwayLosesOnlyTheReport) {
+  IgnoreSigpipe ignore_sigpipe;
+  const std::string header = catalogue_header();
+  const std::string rest =
+      read_file(dir.path("MPCORB.DAT")).substr(header.size());
+  // Gone before the first line (`| head -c0`), or after the first lines
+  // (`| head -n 3`), with the catalogue on standard input held back until
+  // then.
+  for (const bool reads_first_lines : {false, true}) {
+    SCOPED_TRACE(reads_first_lines);
+    write_file(dir.path("out.ini"), kOldIni);
+    int report[2];
+    int feed[2];
+    ASSERT_EQ(0, pipe2(report, O_CLOEXEC));
+    ASSERT_EQ(0, pipe2(feed, O_CLOEXEC));
+    const int pid = test::start_orbitpick_with(
+        {"list.csv", "-", "out.ini"}, dir.dir(), [&] {
+          if (dup2(feed[0], 0) != 0 || dup2(report[1], 1) != 1) _exit(126);
+        });
+    close(feed[0]);
+    close(report[1]);
+    if (!reads_first_lines) close(report[0]);
+    EXPECT_TRUE(write_all(feed[1], header));
+    if (reads_first_lines) {
+      std::string seen;
+      char c;
+      while (seen.find(" begin\n\n") == std::string::npos &&
+             read(report[0], &c, 1) == 1) {
+        seen += c;
+      }
+      EXPECT_EQ("\n begin\n\n", seen);
+      close(report[0]);
+    }
+    EXPECT_TRUE(write_all(feed[1], rest));
+    close(feed[1]);
+    const test::RunResult r = finish_orbitpick(pid, dir.dir());
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(listed_sections(), read_file(dir.path("out.ini")));
+    EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini"}),
+              list_dir(dir.dir()));
+  }
+}
+
+TEST_F(FaultTest, EverySignalThatEndsTheRunRemovesTheTemporaryFile) {
+  IgnoreSigpipe ignore_sigpipe;
+  // No core files in the directory from the signals that dump one.
+  rlimit old_core;
+  ASSERT_EQ(0, getrlimit(RLIMIT_CORE, &old_core));
+  rlimit no_core = old_core;
+  no_core.rlim_cur = 0;
+  ASSERT_EQ(0, setrlimit(RLIMIT_CORE, &no_core));
+  for (const int sig : {SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGXCPU,
+                        SIGPROF, static_cast<int>(SIGRTMIN)}) {
+    SCOPED_TRACE(sig);
+    int fifo = -1;
+    const int pid = start_stalled_run(dir, stalling_catalogue(), &fifo);
+    ASSERT_GT(pid, 0) << "the run did not reach its first write";
+    ASSERT_EQ(0, kill(pid, sig));
+    close(fifo);
+    const test::RunResult r = finish_orbitpick(pid, dir.dir());
+    EXPECT_EQ(128 + sig, r.status);
+    EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
+    EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "feed.dat", "list.csv",
+                                        "out.ini"}),
+              list_dir(dir.dir()));
+    fs::remove(dir.path("feed.dat"));
+  }
+  setrlimit(RLIMIT_CORE, &old_core);
+
+  // `ulimit -f` with SIGXFSZ left to its default, which would kill the run.
+  write_file(dir.path("MPCORB.DAT"), matching_catalogue(300));
+  const auto limit_file_size = [] {
+    const rlimit limit = {4096, 4096};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+  };
+  const test::RunResult r = finish_orbitpick(
+      test::start_orbitpick_with({"list.csv", "MPCORB.DAT", "out.ini"},
+                                 dir.dir(), limit_file_size),
+      dir.dir());
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("orbitpick: out.ini: File too large\n", r.err);
+  EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
+  EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "list.csv", "out.ini"}),
+            list_dir(dir.dir()));
+}
+
+TEST_F(FaultTest, RunningOutOfMemoryIsAnErrorNamingTheInput) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit an address-space "
+                  "limit";
+#endif
+  // /dev/zero has no line feed: the reading buffer grows until the
+  // address-space limit refuses it, long before the 1 GiB line limit.
+  constexpr rlim_t kAddressSpace = rlim_t{64} << 20;
+  ASSERT_EQ(0, symlink("/dev/zero", dir.path("zero.csv").c_str()));
+  ASSERT_EQ(0, symlink("/dev/zero", dir.path("zero.dat").c_str()));
+  for (const auto& [list, catalogue] :
+       std::vector<std::pair<std::string, std::string>>{
+           {"zero.csv", "MPCORB.DAT"}, {"list.csv", "zero.dat"}}) {
+    const std::string input = list == "zero.csv" ? list : catalogue;
+    SCOPED_TRACE(input);
+    const auto before = snapshot(dir.dir());
+    const auto limit_memory = [] {
+      const rlimit limit = {kAddressSpace, kAddressSpace};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    };
+    const test::RunResult r = finish_orbitpick(
+        test::start_orbitpick_with({list, catalogue, "out.ini"}, dir.dir(),
+                                   limit_memory),
+        dir.dir());
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("orbitpick: " + input + ": Cannot allocate memory\n", r.err);
+    EXPECT_EQ(before, snapshot(dir.dir()));
+  }
+}
+
+TEST_F(FaultTest, CatalogueFromATerminalIsRefused) {
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0 ||
+      ptsname(terminal) == nullptr) {
+    GTEST_SKIP() << "no pseudo-terminal";
+  }
+  const std::string name = ptsname(terminal);
+  const int pid =
+      test::start_orbitpick_with({"list.csv", "-", "out.ini"}, dir.dir(), [&] {
+        const int fd = open(name.c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0 || dup2(fd, 0) != 0) _exit(126);
+      });
+  // Ends of file typed at the terminal, one for each read a program that
+  // reads it makes, so that it ends rather than wait.
+  EXPECT_TRUE(write_all(terminal, "\x04\x04\x04\x04"));
+  const test::RunResult r = finish_orbitpick(pid, dir.dir());
+  close(terminal);
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ(
+      "orbitpick: -: the catalogue is not read from a terminal; redirect it "
+      "(< MPCORB.DAT) or name its file\n",
+      r.err);
+  EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ using Names = std::vector<std::string>;
 
 struct ListRead {
   Names names;
+  std::vector<std::int64_t> first_lines;
   std::vector<std::string> warnings;
 };
 
@@ -28,7 +29,7 @@ ListRead read_list(const std::string& csv, std::size_t buffer_bytes = 1 << 16) {
   EXPECT_TRUE(read_target_list(
       &lines, "list.csv",
       [&](const std::string& w) { result.warnings.push_back(w); },
-      &result.names, &err));
+      &result.names, &result.first_lines, &err));
   return result;
 }
 
@@ -110,6 +111,8 @@ TEST(ReadTargetList, SortedByteWiseWithoutDuplicates) {
       "Name\r\n\"eros\"\r\n\"Vesta\"\r\n\"Eros\"\r\n\"Vesta\"\r\n"
       "\"\xC3\x89ros\"\r\n\"Ceres\"\r\n\"Ceres \"\r\n");
   EXPECT_EQ((Names{"Ceres", "Eros", "Vesta", "eros", "\xC3\x89ros"}), r.names);
+  // Where each name first stands, for the account of the names.
+  EXPECT_EQ((std::vector<std::int64_t>{7, 4, 3, 2, 6}), r.first_lines);
   EXPECT_TRUE(r.warnings.empty());
 }
 
@@ -142,7 +145,7 @@ TEST(ReadTargetList, ReadErrorIsReported) {
   init_line_buffer(&lines, &reader);
   Names names;
   Error err;
-  EXPECT_FALSE(read_target_list(&lines, "x", nullptr, &names, &err));
+  EXPECT_FALSE(read_target_list(&lines, "x", nullptr, &names, nullptr, &err));
   EXPECT_EQ("Input/output error", err.what);
   EXPECT_EQ("x", err.path);
 }

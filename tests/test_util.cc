@@ -176,5 +176,40 @@ RunResult run_orbitpick(const std::vector<std::string>& args,
   return finish_orbitpick(start_orbitpick(args, dir, stdin_path), dir);
 }
 
+int start_orbitpick_with(const std::vector<std::string>& args,
+                         const std::string& dir,
+                         const std::function<void()>& in_child) {
+  const std::string out_path = dir + "/.stdout";
+  const std::string err_path = dir + "/.stderr";
+  std::string binary = ORBITPICK_BINARY;
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv = {binary.data()};
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    // Every signal as a new process from a plain shell would have it.
+    for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (int fd : {in, out, err}) {
+      if (fd > 2) close(fd);
+    }
+    in_child();
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
 }  // namespace test
 }  // namespace orbitpick

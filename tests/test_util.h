@@ -5,6 +5,7 @@
 #define ORBITPICK_TESTS_TEST_UTIL_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,15 @@ int start_orbitpick(const std::vector<std::string>& args,
 
 /// Waits for a run started in "dir" and returns what it printed.
 RunResult finish_orbitpick(int pid, const std::string& dir);
+
+/// Starts the built orbitpick as start_orbitpick does, and calls "in_child"
+/// in the new process just before the program replaces it: to close or
+/// replace descriptors, set limits or give up privileges. "in_child" may use
+/// only async-signal-safe calls, and ends the process with _exit(126) when
+/// a step fails.
+int start_orbitpick_with(const std::vector<std::string>& args,
+                         const std::string& dir,
+                         const std::function<void()>& in_child);
 
 }  // namespace test
 }  // namespace orbitpick
