@@ -6,17 +6,49 @@
 #if defined(__linux__)
 #include <sched.h>
 #endif
+#if !defined(_WIN32)
+#include <pthread.h>
+#include <signal.h>
+#endif
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 namespace orbitpick {
 namespace {
+
+// Blocks, for its lifetime, the signals sent to the process in the calling
+// thread, so that a thread started meanwhile inherits the block. Those
+// signals then reach the main thread alone, which holds them while it names
+// the output's temporary file to the signal handler; the reading thread
+// must not take one in that moment. Faults stay deliverable: they belong to
+// the thread that causes them.
+class BlockProcessSignals {
+ public:
+#if defined(_WIN32)
+  BlockProcessSignals() {}
+#else
+  BlockProcessSignals() {
+    sigset_t set;
+    sigfillset(&set);
+    for (int fault : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS}) {
+      sigdelset(&set, fault);
+    }
+    pthread_sigmask(SIG_BLOCK, &set, &old_);
+  }
+  ~BlockProcessSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+
+ private:
+  sigset_t old_;
+#endif
+};
 
 class ThreadedReader : public Reader {
  public:
@@ -28,6 +60,7 @@ class ThreadedReader : public Reader {
       block.data.resize(std::max<std::size_t>(block_bytes, 1));
     }
     try {
+      BlockProcessSignals block;
       thread_ = std::thread(&ThreadedReader::produce, this);
     } catch (const std::system_error&) {
       // No thread to be had (a limit on processes, say): read in turn.
@@ -95,8 +128,14 @@ void ThreadedReader::produce() {
     bool ok = true;
     while (block.size < block.data.size()) {
       std::size_t got = 0;
-      ok = inner_->read(block.data.data() + block.size,
-                        block.data.size() - block.size, &got, &err);
+      try {
+        ok = inner_->read(block.data.data() + block.size,
+                          block.data.size() - block.size, &got, &err);
+      } catch (const std::bad_alloc&) {
+        // Out of memory here is the caller's failure too, as it would be
+        // on its own thread; it must not end the process from this one.
+        ok = fail(&err, std::strerror(ENOMEM));
+      }
       if (!ok || got == 0) {
         ended = true;
         break;
