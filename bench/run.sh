@@ -296,7 +296,8 @@ for n in 1 100 10000; do
     gz_row "\`orbitpick list.csv - out.ini < MPCORB.DAT.gz\` (zlib)" "$n" "$orbitpick_zlib" - "$cat_file.gz"
 done
 if command -v taskset >/dev/null && ((igz_us > 0)); then
-    # On one core decompression and scan take turns: no gain, and no loss.
+    # With one processor to run on, orbitpick reads without the second
+    # thread: decompression and scan would only take turns.
     log "gzip on one core"
     measure "igzip -dc, one core" /dev/null 0 taskset -c 0 igzip -dc "$cat_file.gz"
     igz1_us=$median

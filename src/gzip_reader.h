@@ -43,7 +43,9 @@ std::unique_ptr<Reader> make_zlib_gzip_reader(
 /// "invalid block type" (any malformed block header or code table),
 /// "invalid literal/length code" (any invalid symbol, distance codes too)
 /// and "invalid distance too far back". Either way the read fails, and
-/// damage that still decodes fails the CRC check as with zlib.
+/// damage that still decodes fails the CRC check as with zlib. It reads at
+/// least 2 KiB of input at a time, whatever "input_bytes" says: ISA-L must
+/// see a whole block header unless the input ends.
 std::unique_ptr<Reader> make_isal_gzip_reader(
     std::unique_ptr<Reader> source, std::string path,
     std::size_t input_bytes = kGzipInputBytes);

@@ -65,7 +65,7 @@ class IsalGzipReader : public Reader {
             Error* err) override;
 
  private:
-  enum class State { kHeader, kData, kTrailer, kBetweenMembers, kDone };
+  enum class Stage { kHeader, kData, kTrailer, kBetweenMembers, kDone };
 
   std::size_t unread() const { return end_ - start_; }
   // Moves the unread input to the front and reads more after it; sets
@@ -95,7 +95,7 @@ class IsalGzipReader : public Reader {
   std::size_t end_ = 0;
   bool source_ended_ = false;
   std::unique_ptr<inflate_state> state_;
-  State state_kind_ = State::kHeader;
+  Stage stage_ = Stage::kHeader;
   Error error_;  // once failed, every later read fails the same way
 };
 
@@ -239,14 +239,14 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
   const std::size_t want = std::min<std::size_t>(size, UINT32_MAX);
   inflate_state& s = *state_;
   while (done < want) {
-    switch (state_kind_) {
-      case State::kDone:
+    switch (stage_) {
+      case Stage::kDone:
         *got = done;
         return true;
-      case State::kBetweenMembers:
+      case Stage::kBetweenMembers:
         if (!ensure(sizeof kGzipMagic, err)) return false;
         if (unread() == 0) {
-          state_kind_ = State::kDone;
+          stage_ = Stage::kDone;
           continue;
         }
         if (unread() < sizeof kGzipMagic ||
@@ -254,19 +254,19 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
                         sizeof kGzipMagic) != 0) {
           return fail_with("trailing garbage after compressed data", err);
         }
-        state_kind_ = State::kHeader;
+        stage_ = Stage::kHeader;
         continue;
-      case State::kHeader:
+      case Stage::kHeader:
         if (!read_header(err)) return false;
         isal_inflate_init(&s);
         s.crc_flag = ISAL_GZIP_NO_HDR;  // keep the CRC-32 of the output
-        state_kind_ = State::kData;
+        stage_ = Stage::kData;
         continue;
-      case State::kTrailer:
+      case Stage::kTrailer:
         if (!read_trailer(err)) return false;
-        state_kind_ = State::kBetweenMembers;
+        stage_ = Stage::kBetweenMembers;
         continue;
-      case State::kData:
+      case Stage::kData:
         break;
     }
     if (!ensure(kMinInflateInput, err)) return false;
@@ -288,7 +288,7 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
     }
     if (s.block_state == ISAL_BLOCK_FINISH) {
       push_back_leftover();
-      state_kind_ = State::kTrailer;
+      stage_ = Stage::kTrailer;
     } else if (used == 0 && made == 0) {
       // No progress: ISA-L wants more input than there is. (Given at
       // least kMinInflateInput bytes, it always takes some.)
