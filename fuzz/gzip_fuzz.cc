@@ -9,7 +9,8 @@
 // it does read directly. The decompressors agree: what zlib reads whole,
 // ISA-L reads the same; where zlib refuses the header, a member's end or
 // what follows it, ISA-L refuses it with the same message; where zlib
-// refuses the deflate data, ISA-L refuses it too.
+// refuses the deflate data, ISA-L refuses it too (and where it is both
+// damaged and cut short, may name the damage rather than the end).
 
 #include <algorithm>
 #include <cstddef>
@@ -52,6 +53,8 @@ bool same_start(const std::string& a, const std::string& b) {
   return a.size() <= b.size() ? b.compare(0, a.size(), a) == 0
                               : a.compare(0, b.size(), b) == 0;
 }
+
+constexpr char kTruncated[] = "unexpected end of compressed data";
 
 // zlib's messages for damage in the deflate data, and for damage that
 // decodes into the wrong bytes.
@@ -128,10 +131,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     fuzz::check(same_start(other.data, zlib.data));
     if (zlib.ok) {
       fuzz::check(other.ok && other.data == zlib.data);
-    } else if (kDeflateDamage.count(zlib.err.what) == 0) {
-      fuzz::check(other.err.what == zlib.err.what);
-    } else {
+    } else if (kDeflateDamage.count(zlib.err.what) > 0) {
       fuzz::check(!other.ok);
+    } else if (zlib.err.what == kTruncated && !other.ok &&
+               kDeflateDamage.count(other.err.what) > 0) {
+      // Deflate data both damaged and cut short: zlib stops at the end of
+      // the input before it sees the damage that ISA-L, checking a block's
+      // code lengths sooner, already has.
+    } else {
+      fuzz::check(other.err.what == zlib.err.what);
     }
   }
   return 0;

@@ -43,7 +43,9 @@ std::unique_ptr<Reader> make_zlib_gzip_reader(
 /// "invalid block type" (any malformed block header or code table),
 /// "invalid literal/length code" (any invalid symbol, distance codes too)
 /// and "invalid distance too far back". Either way the read fails, and
-/// damage that still decodes fails the CRC check as with zlib. It reads at
+/// damage that still decodes fails the CRC check as with zlib. Deflate data
+/// both damaged and cut short may fail with one of those where zlib, which
+/// checks a block's code lengths later, says the data ended. It reads at
 /// least 2 KiB of input at a time, whatever "input_bytes" says: ISA-L must
 /// see a whole block header unless the input ends.
 std::unique_ptr<Reader> make_isal_gzip_reader(
