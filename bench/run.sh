@@ -160,6 +160,43 @@ peak_rss() {
     rss=$(awk -F': *' '/Maximum resident set size/ { printf "%.1f", $2 / 1024 }' "$work/time.log")
 }
 
+# measure_pair A B: A and B name arrays holding two commands. Runs them
+# alternately, one warm-up pair then $runs timed pairs, so that a change in
+# the machine's load falls on both alike, which a difference of a few per
+# cent needs. Sets $median_a, $median_b (wall clock) and $cpu_a, $cpu_b
+# (user + system), all medians in microseconds; $ini then holds B's output.
+measure_pair() {
+    local -n cmd_a=$1 cmd_b=$2
+    local i rc t0 t1 side wall_a=() wall_b=() cpus_a=() cpus_b=() TIMEFORMAT='%3U %3S'
+    for ((i = 0; i <= runs; i++)); do
+        for side in a b; do
+            local -n cmd=cmd_$side
+            rm -f "$ini"
+            rc=0
+            t0=${EPOCHREALTIME/[.,]/}
+            { time "${cmd[@]}" >/dev/null 2>"$work/stderr"; } 2>"$work/cpu" || rc=$?
+            t1=${EPOCHREALTIME/[.,]/}
+            if ((rc != 0)); then
+                sed 's/^/  | /' "$work/stderr" >&2
+                die "exit status $rc from: ${cmd[*]}"
+            fi
+            ((i == 0)) && continue
+            local cpu
+            cpu=$(awk '{ printf "%d", ($1 + $2) * 1e6 }' "$work/cpu")
+            if [[ $side == a ]]; then
+                wall_a+=($((t1 - t0))) cpus_a+=("$cpu")
+            else
+                wall_b+=($((t1 - t0))) cpus_b+=("$cpu")
+            fi
+        done
+    done
+    local mid=$(((runs + 1) / 2))
+    median_a=$(printf '%s\n' "${wall_a[@]}" | sort -n | sed -n "${mid}p")
+    median_b=$(printf '%s\n' "${wall_b[@]}" | sort -n | sed -n "${mid}p")
+    cpu_a=$(printf '%s\n' "${cpus_a[@]}" | sort -n | sed -n "${mid}p")
+    cpu_b=$(printf '%s\n' "${cpus_b[@]}" | sort -n | sed -n "${mid}p")
+}
+
 sections() {
     [[ -f $ini ]] || die "orbitpick exited 0 but wrote no $ini"
     grep -c '^\[' "$ini" || true
@@ -221,6 +258,73 @@ for n in 1 10 100 1000 10000; do
         "$(ratio "$op_us" "$grep_us") | $(ratio "$op_us" "$wc_us") | $n_sections | $grep_lines | $rss |"
 done
 
+echo
+echo "## Extended sections (N = 10000, the two run alternately)"
+echo
+log "extended"
+default_cmd=("$orbitpick" "$data/list_10000.csv" "$cat_file" "$ini")
+extended_cmd=("$orbitpick" --extended "$data/list_10000.csv" "$cat_file" "$ini")
+measure_pair default_cmd extended_cmd
+ext_sections=$(sections)
+echo "| command | wall s | CPU s | sections written |"
+echo "|---|---:|---:|---:|"
+echo "| \`orbitpick list_10000.csv MPCORB.DAT out.ini\` | $(secs "$median_a") | $(secs "$cpu_a") | $ext_sections |"
+echo "| \`orbitpick --extended list_10000.csv MPCORB.DAT out.ini\` | $(secs "$median_b") | $(secs "$cpu_b") | $ext_sections |"
+echo
+echo "- orbitpick --extended / default: $(ratio "$median_b" "$median_a") wall, $(ratio "$cpu_b" "$cpu_a") CPU"
+echo
+echo "## Comet file (N = 1000: 900 asteroid names, 100 comet designations; alternate runs)"
+echo
+log "comets"
+# A synthetic CometEls.txt of the real file's size and layout: 1,000 orbits
+# of 168-172 bytes, numbered periodic comets first, then C/ and P/ ones.
+comets=$work/CometEls.txt
+awk 'BEGIN {
+    split("Tempel Swift Wolf Harrington Borrelly Faye Holmes Encke Kopff Finlay", who)
+    split("LINEAR NEAT PANSTARRS ATLAS Lemmon Catalina SOHO ZTF", survey)
+    for (i = 1; i <= 1000; i++) {
+        if (i <= 400) {
+            number = sprintf("%04d", i); type = "P"; packed = ""
+            des = sprintf("%dP/%s-%s", i, who[i % 10 + 1], who[(i * 7) % 10 + 1])
+        } else {
+            year = 1990 + i % 36; half = substr("ABCDEFGHJKLMNOPQRSTUVWXY", i % 24 + 1, 1)
+            number = ""; type = (i % 3 ? "C" : "P")
+            packed = sprintf("K%02d%s%02d0", year % 100, half, i % 100)
+            des = sprintf("%s/%d %s%d (%s)", type, year, half, i % 97 + 1, survey[i % 8 + 1])
+        }
+        printf "%4s%1s%7s  %4d %02d %7.4f %9.6f  %8.6f  %8.4f  %8.4f  %8.4f  %8s  %4.1f %4.1f  %-56s MPEC 2026-A%02d\n",
+            number, type, packed, 2000 + i % 40, i % 12 + 1, (i * 37) % 2800 / 100 + 1,
+            (i * 7919) % 90000 / 10000 + 0.01, (i * 104729) % 1100000 / 1000000,
+            (i * 1301) % 36000 / 100, (i * 2903) % 36000 / 100, (i * 1103) % 18000 / 100, "20260213",
+            (i * 3) % 150 / 10 + 5, (i % 4) * 2 + 2, des, i % 100
+    }
+}' >"$comets"
+mixed=$work/list_mixed_1000.csv
+{
+    head -n 901 "$data/list_1000.csv"
+    cut -c103-158 "$comets" | awk 'NR % 10 == 0 { sub(/ *\(.*| *$/, ""); printf "\"%s\",00 00 00,+00 00 00,10.0\n", $0 }'
+} >"$mixed"
+comet_rows=() comet_added=()
+for catalogue in "$cat_file" "$one_orbit"; do
+    without_cmd=("$orbitpick" "$mixed" "$catalogue" "$ini")
+    with_cmd=("$orbitpick" --comets "$comets" "$mixed" "$catalogue" "$ini")
+    rm -f "$ini"
+    "${without_cmd[@]}" >/dev/null 2>&1 || die "orbitpick failed on $mixed"
+    without_sections=$(sections)
+    measure_pair without_cmd with_cmd
+    name=$(basename "$catalogue")
+    comet_rows+=("| \`orbitpick list_mixed_1000.csv $name out.ini\` | $(secs "$median_a") | $(secs "$cpu_a") | $without_sections |")
+    comet_rows+=("| \`orbitpick --comets CometEls.txt list_mixed_1000.csv $name out.ini\` | $(secs "$median_b") | $(secs "$cpu_b") | $(sections) |")
+    comet_added+=("$name $(secs $((median_b - median_a))) wall, $(secs $((cpu_b - cpu_a))) CPU;")
+done
+cat_cmd=(cat "$comets")
+measure_pair cat_cmd cat_cmd
+echo "| command | wall s | CPU s | sections written |"
+echo "|---|---:|---:|---:|"
+printf '%s\n' "${comet_rows[@]}"
+echo "| \`cat CometEls.txt\` ($(stat -c %s "$comets") bytes, $(wc -l <"$comets") lines) | $(secs "$median_a") | $(secs "$cpu_a") | |"
+echo
+echo "- time the comet file adds (with - without): ${comet_added[*]}"
 echo
 echo "## Matching: substrings (default) and whole designations (--exact)"
 echo

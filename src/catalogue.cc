@@ -21,6 +21,7 @@ struct Column {
   std::size_t width;
 };
 constexpr Column kMagnitude{8, 5};
+constexpr Column kSlope{14, 5};
 constexpr Column kEpoch{20, 5};
 constexpr Column kMeanAnomaly{26, 9};
 constexpr Column kPericenter{37, 9};
@@ -29,6 +30,7 @@ constexpr Column kInclination{59, 9};
 constexpr Column kEccentricity{70, 9};
 constexpr Column kMeanMotion{80, 11};
 constexpr Column kSemiMajorAxis{92, 11};
+constexpr Column kFlags{161, 4};
 constexpr Column kDesignation{165, 28};
 constexpr Column kNumber{165, 9};
 constexpr Column kName{175, 19};
@@ -44,6 +46,49 @@ void erase_first(std::string* s, char c) {
   if (at != std::string::npos) s->erase(at, 1);
 }
 
+// Orbit types in the low six bits of the flags that the planetarium groups
+// as kinds of trans-Neptunian objects.
+constexpr unsigned kOrbitTypeBits = 0x3F;
+constexpr unsigned kPlutino = 14;
+constexpr unsigned kCubewano = 16;
+constexpr unsigned kScatteredDisc = 17;
+
+// The planetarium's type of a numbered ("number", without parentheses) or
+// unnumbered minor planet with these flags. The five dwarf planets go by
+// number: their flags only say where their orbits lie.
+std::string_view minor_planet_type(std::string_view number,
+                                   std::string_view flags) {
+  static constexpr std::string_view kDwarfPlanets[] = {"1", "134340", "136199",
+                                                       "136108", "136472"};
+  for (std::string_view dwarf : kDwarfPlanets) {
+    if (number == dwarf) return "dwarf planet";
+  }
+  unsigned bits = 0;
+  for (char c : flags) {
+    unsigned digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'A' && c <= 'F') {
+      digit = c - 'A' + 10;
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      return "asteroid";
+    }
+    bits = bits * 16 + digit;
+  }
+  switch (bits & kOrbitTypeBits) {
+    case kPlutino:
+      return "plutino";
+    case kCubewano:
+      return "cubewano";
+    case kScatteredDisc:
+      return "scattered disc object";
+    default:
+      return "asteroid";
+  }
+}
+
 }  // namespace
 
 bool check_section_line(std::string_view line, Error* err) {
@@ -56,7 +101,8 @@ bool check_section_line(std::string_view line, Error* err) {
   return true;
 }
 
-void write_section(std::string_view line, std::string* out) {
+void write_section(std::string_view line, std::string* out,
+                   SectionFormat format) {
   // Key: the readable designation without its parentheses and its first two
   // spaces, lower-cased: "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
   std::string key(trim_view(field(line, kDesignation)));
@@ -75,21 +121,36 @@ void write_section(std::string_view line, std::string* out) {
   std::snprintf(epoch, sizeof epoch, "%.10g",
                 jd(std::string(field(line, kEpoch))));
 
-  // The keys in the planetarium's order, each padded to 31 characters.
-  static constexpr const char* kKeys[] = {
-      "absolute_magnitude             = ", "coord_func                     = ",
-      "minor_planet_number            = ", "name                           = ",
-      "orbit_ArgOfPericenter          = ", "orbit_AscendingNode            = ",
-      "orbit_Eccentricity             = ", "orbit_Epoch                    = ",
-      "orbit_Inclination              = ", "orbit_MeanAnomaly              = ",
-      "orbit_MeanMotion               = ", "orbit_SemiMajorAxis            = ",
-      "type                           = ",
+  const std::string_view number_value = trim_view(number);
+  const std::string_view name = trim_view(field(line, kName));
+  const bool extended = format == SectionFormat::kExtended;
+
+  // The keys in alphabetical order, as the planetarium writes them.
+  using U = KeyUse;
+  static constexpr SectionKey kKeys[] = {
+      {"absolute_magnitude             = ", U::kBoth},
+      {"coord_func                     = ", U::kDefaultOnly},
+      {"iau_designation                = ", U::kExtendedOnly},
+      {"minor_planet_number            = ", U::kBoth},
+      {"name                           = ", U::kBoth},
+      {"orbit_ArgOfPericenter          = ", U::kBoth},
+      {"orbit_AscendingNode            = ", U::kBoth},
+      {"orbit_Eccentricity             = ", U::kBoth},
+      {"orbit_Epoch                    = ", U::kBoth},
+      {"orbit_Inclination              = ", U::kBoth},
+      {"orbit_MeanAnomaly              = ", U::kBoth},
+      {"orbit_MeanMotion               = ", U::kBoth},
+      {"orbit_SemiMajorAxis            = ", U::kBoth},
+      {"slope_parameter                = ", U::kExtendedOnly},
+      {"type                           = ", U::kBoth},
   };
   const std::string_view values[] = {
       trim_view(field(line, kMagnitude)),
       "comet_orbit",
-      trim_view(number),
-      trim_view(field(line, kName)),
+      // An unnumbered object's name is its provisional designation.
+      number_value.empty() ? name : std::string_view(),
+      number_value,
+      name,
       trim_view(field(line, kPericenter)),
       trim_view(field(line, kNode)),
       trim_view(field(line, kEccentricity)),
@@ -98,54 +159,67 @@ void write_section(std::string_view line, std::string* out) {
       trim_view(field(line, kMeanAnomaly)),
       trim_view(field(line, kMeanMotion)),
       trim_view(field(line, kSemiMajorAxis)),
-      "asteroid",
+      trim_view(field(line, kSlope)),
+      extended ? minor_planet_type(number_value, field(line, kFlags))
+               : "asteroid",
   };
   static_assert(std::size(kKeys) == std::size(values), "one value per key");
+  append_section(key, kKeys, values, std::size(kKeys), format, out);
+}
 
+void append_section(std::string_view key, const SectionKey* keys,
+                    const std::string_view* values, std::size_t count,
+                    SectionFormat format, std::string* out) {
+  const bool extended = format == SectionFormat::kExtended;
   out->append("[");
   out->append(key);
   out->append("]");
   out->append(kLineEnd.data(), kLineEnd.size());
-  for (std::size_t i = 0; i < std::size(kKeys); ++i) {
-    out->append(kKeys[i]);
+  for (std::size_t i = 0; i < count; ++i) {
+    const KeyUse use = keys[i].use;
+    if (use == (extended ? KeyUse::kDefaultOnly : KeyUse::kExtendedOnly)) {
+      continue;
+    }
+    if ((extended || use == KeyUse::kWhenGiven) && values[i].empty()) continue;
+    out->append(keys[i].text);
     out->append(values[i].data(), values[i].size());
     out->append(kLineEnd.data(), kLineEnd.size());
   }
   out->append(kLineEnd.data(), kLineEnd.size());
 }
 
-namespace {
-
-// What the scan carries from run to run.
-struct Scan {
-  explicit Scan(const ScanOptions& o) : options(o) {}
-  const ScanOptions& options;
-  std::string out;  // sections not yet handed to "write"
-  Error skip;       // why the latest line could not be converted
-  int header_lines = 0;
-  bool seen_orbit_line = false;
-};
-
-std::string_view designation_of(std::string_view line) {
+std::string_view readable_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
+const LineKind kMinorPlanetLines = {check_section_line, write_section,
+                                    readable_designation};
+
+Conversion::Conversion(const ScanOptions& o, const LineKind& k)
+    : options(o), kind(k) {
+  out.reserve(o.flush_bytes + 4096);
+}
+
+namespace {
+
 // The line of "number" (1-based in the file) is not converted: say why.
-void warn_skipped(const Scan& scan, std::int64_t number) {
-  if (scan.options.warn) {
-    scan.options.warn(format_line_warning(scan.options.path, number,
-                                          scan.skip.what + "; line skipped"));
+void warn_skipped(const Conversion& c, std::int64_t number) {
+  if (c.options.warn) {
+    c.options.warn(format_line_warning(c.options.path, number,
+                                       c.skip.what + "; line skipped"));
   }
 }
 
 // Appends "copies" sections of "line" and hands them on once enough
-// have gathered. REQUIRES: check_section_line(line) succeeds.
-bool add_sections(Scan* scan, std::string_view line, std::size_t copies,
+// have gathered. REQUIRES: the line's kind accepts it.
+bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
                   Error* err) {
-  for (std::size_t k = 0; k < copies; ++k) write_section(line, &scan->out);
-  if (scan->out.size() < scan->options.flush_bytes) return true;
-  if (!scan->options.write(scan->out, err)) return false;
-  scan->out.clear();
+  for (std::size_t k = 0; k < copies; ++k) {
+    c->kind.write(line, &c->out, c->options.format);
+  }
+  if (c->out.size() < c->options.flush_bytes) return true;
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
   return true;
 }
 
@@ -166,9 +240,9 @@ bool has_orbit_line(std::string_view body, Error* skip) {
   return false;
 }
 
-// Substring matching: every listed name found anywhere in a line gives
-// one section of it. Returns false when writing fails.
-bool convert_matches(Scan* scan, std::string_view body,
+}  // namespace
+
+bool convert_matches(Conversion* c, std::string_view body,
                      const std::vector<NameMatch>& matches,
                      std::int64_t lines_before, Error* err) {
   const char* p = body.data();
@@ -188,31 +262,55 @@ bool convert_matches(Scan* scan, std::string_view body,
     if (line_end == nullptr) line_end = end;
     const std::string_view line(line_begin, line_end - line_begin);
 
-    if (scan->options.account != nullptr) {
+    if (c->options.account != nullptr) {
       for (std::size_t k = first; k < i; ++k) {
-        count_line(scan->options.account, matches[k].name,
-                   designation_of(line));
+        count_line(c->options.account, matches[k].name,
+                   c->kind.designation(line));
       }
     }
-    if (!check_section_line(line, &scan->skip)) {
+    if (!c->kind.check(line, &c->skip)) {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;
-      warn_skipped(*scan, line_base + 1 + scan->header_lines);
+      warn_skipped(*c, line_base + 1 + c->header_lines);
       continue;
     }
-    if (!add_sections(scan, line, i - first, err)) return false;
+    if (!add_sections(c, line, i - first, err)) return false;
   }
   return true;
 }
 
+bool convert_selected(Conversion* c, std::string_view line,
+                      std::int64_t number,
+                      const std::vector<std::uint32_t>& hits, Error* err) {
+  if (hits.empty()) return true;
+  if (c->options.account != nullptr) {
+    for (const std::uint32_t name : hits) {
+      count_line(c->options.account, name, c->kind.designation(line));
+    }
+  }
+  if (!c->kind.check(line, &c->skip)) {
+    warn_skipped(*c, number);
+    return true;
+  }
+  return add_sections(c, line, 1, err);
+}
+
+bool finish_conversion(Conversion* c, Error* err) {
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
+  return true;
+}
+
+namespace {
+
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
-bool convert_exact(Scan* scan, std::string_view body,
+bool convert_exact(Conversion* c, std::string_view body,
                    std::int64_t lines_before, std::int64_t* lines,
                    std::vector<std::uint32_t>* hits, Error* err) {
   const char* p = body.data();
   const char* end = p + body.size();
-  std::int64_t number = lines_before + scan->header_lines;
+  std::int64_t number = lines_before + c->header_lines;
   *lines = 0;
   while (p < end) {
     const char* newline =
@@ -223,20 +321,11 @@ bool convert_exact(Scan* scan, std::string_view body,
     ++number;
     ++*lines;
     hits->clear();
-    exact_names_in_line(*scan->options.exact, line, hits);
+    exact_names_in_line(*c->options.exact, line, hits);
     if (hits->empty()) continue;
     std::sort(hits->begin(), hits->end());
     hits->erase(std::unique(hits->begin(), hits->end()), hits->end());
-    if (scan->options.account != nullptr) {
-      for (const std::uint32_t name : *hits) {
-        count_line(scan->options.account, name, designation_of(line));
-      }
-    }
-    if (!check_section_line(line, &scan->skip)) {
-      warn_skipped(*scan, number);
-      continue;
-    }
-    if (!add_sections(scan, line, 1, err)) return false;
+    if (!convert_selected(c, line, number, *hits, err)) return false;
   }
   return true;
 }
@@ -249,8 +338,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   *err = Error();
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
-  Scan scan(options);
-  scan.out.reserve(options.flush_bytes + 4096);
+  Conversion scan(options, kMinorPlanetLines);
+  bool seen_orbit_line = false;
   MatchState state;
   std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
@@ -281,9 +370,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     // A name holds no line feed, so every match lies inside one line, and a
     // run always ends with a whole line: no match is cut by a run boundary.
     const std::string_view body(p, end - p);
-    if (!scan.seen_orbit_line) {
-      scan.seen_orbit_line = has_orbit_line(body, &scan.skip);
-    }
+    if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
     if (options.exact == nullptr) {
       matches.clear();
@@ -305,14 +392,14 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     name_path(err, options.path);
     return false;
   }
-  if (!scan.seen_orbit_line) {
+  if (!seen_orbit_line) {
     return fail(err, options.path,
                 "no orbit lines: expected the Minor Planet Center's one-line "
                 "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
                 "with a packed epoch in columns 21-25");
   }
   *lines = count;
-  return options.write(scan.out, err);
+  return finish_conversion(&scan, err);
 }
 
 }  // namespace orbitpick

@@ -88,6 +88,10 @@ bool parse_command_line(const std::vector<std::string>& args,
   o.list_path = paths[0];
   o.catalogue_path = paths[1];
   o.output_path = paths[2];
+  if (o.catalogue_path == "-" && o.comets_path == "-") {
+    return fail(err, "- (standard input) given as both the catalogue and "
+                     "the --comets file");
+  }
   line->command = Command::kRun;
   return true;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue.h"
+#include "comet.h"
 #include "command_line.h"
 #include "diagnostics.h"
 #include "ini_merge.h"
@@ -88,7 +89,14 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   std::unique_ptr<Reader> catalogue;
   *reading = &catalogue_path;
   if (!open_catalogue(catalogue_path, &catalogue, &err)) return fail_run(err);
-  for (const std::string* input : {&csv_path, &catalogue_path}) {
+  const std::string& comets_path = run_options.comets_path;
+  std::unique_ptr<Reader> comets;
+  *reading = &comets_path;
+  if (!comets_path.empty() && !open_catalogue(comets_path, &comets, &err)) {
+    return fail_run(err);
+  }
+  for (const std::string* input : {&csv_path, &catalogue_path, &comets_path}) {
+    if (input->empty()) continue;
     const bool apart = *input == "-"
                            ? check_output_is_not_standard_input(ini_path, &err)
                            : check_output_is_not_input(ini_path, *input, &err);
@@ -145,6 +153,7 @@ int run_with(const RunOptions& run_options, OutputFile* output,
     std::fflush(stdout);
   };
   options.warn = print_warning;
+  if (run_options.extended) options.format = SectionFormat::kExtended;
   std::string sections;  // when merging: the new sections, all of them
   options.write = [&](std::string_view block, Error* why) {
     if (!run_options.merge) return write_output(&ini, block, why);
@@ -156,6 +165,14 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   std::int64_t lines = 0;
   *reading = &catalogue_path;
   if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
+    discard_output(&ini);
+    return fail_run(err);
+  }
+  options.path = comets_path;
+  *reading = &comets_path;
+  CometScan comet_scan;
+  if (comets &&
+      !scan_comets(comets.get(), matcher, options, &comet_scan, &err)) {
     discard_output(&ini);
     return fail_run(err);
   }
@@ -180,6 +197,11 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   report.names = &targets;
   report.first_lines = &first_lines;
   report.exact = run_options.exact;
+  if (comets) {
+    report.catalogue_path = catalogue_path;
+    report.comets_path = comets_path;
+    report.comet_lines = &comet_scan.matched_lines;
+  }
   report_account(account, report, print_warning);
   if (run_options.merge) {
     print_warning(merge_report(ini_path, run_options.base_path, counts));

@@ -39,10 +39,22 @@ void report_account(const NameAccount& account, const AccountReport& report,
     const std::int64_t found = account.lines[name];
     if (found == 1) continue;
     std::string what = "\"" + names[name] + "\" is in ";
+    const bool both = report.comet_lines != nullptr;
     if (found == 0) {
-      what += "no catalogue line";
+      what += both ? "no line of " + report.catalogue_path + " or " +
+                         report.comets_path
+                   : "no catalogue line";
     } else {
-      what += std::to_string(found) + " catalogue lines (";
+      what += std::to_string(found) + " catalogue lines";
+      if (both) {
+        const std::int64_t comets = name < report.comet_lines->size()
+                                        ? (*report.comet_lines)[name]
+                                        : 0;
+        what += ", " + std::to_string(found - comets) + " in " +
+                report.catalogue_path + " and " + std::to_string(comets) +
+                " in " + report.comets_path;
+      }
+      what += " (";
       auto it = std::lower_bound(
           examples.begin(), examples.end(), name,
           [](const auto& e, std::uint32_t n) { return e.first < n; });

@@ -44,6 +44,12 @@ struct AccountReport {
   const std::vector<std::string>* names = nullptr;        // the target list
   const std::vector<std::int64_t>* first_lines = nullptr;  // per name
   bool exact = false;  // --exact was given: no hint at it
+  // With a comet file too, the account says which file each count is in:
+  // the catalogue's and the comet file's paths, and each name's comet
+  // lines (the rest of its lines are the catalogue's).
+  std::string catalogue_path;
+  std::string comets_path;
+  const std::vector<std::int64_t>* comet_lines = nullptr;
 };
 
 /// Sends "warn" one line for every listed name found in no line, or in

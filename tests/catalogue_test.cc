@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "mpc_lines.h"
 #include "test_util.h"
 
 namespace orbitpick {
@@ -113,6 +115,104 @@ TEST(WriteSection, BlankFieldsGiveEmptyValues) {
   EXPECT_EQ("", value_of(section_of(line), "absolute_magnitude"));
   EXPECT_NE(std::string::npos,
             section_of(line).find("\nabsolute_magnitude             = \n"));
+}
+
+const char kPlutoExtended[] =
+    "[134340pluto]\n"
+    "absolute_magnitude             = -0.76\n"
+    "minor_planet_number            = 134340\n"
+    "name                           = Pluto\n"
+    "orbit_ArgOfPericenter          = 115.01131\n"
+    "orbit_AscendingNode            = 110.29733\n"
+    "orbit_Eccentricity             = 0.2537532\n"
+    "orbit_Epoch                    = 2458600.5\n"
+    "orbit_Inclination              = 17.10337\n"
+    "orbit_MeanAnomaly              = 41.54710\n"
+    "orbit_MeanMotion               = 0.00391855\n"
+    "orbit_SemiMajorAxis            = 39.8461085\n"
+    "slope_parameter                = 0.12\n"
+    "type                           = dwarf planet\n"
+    "\n";
+
+std::string extended_section_of(const std::string& line) {
+  std::string out;
+  write_section(line, &out, SectionFormat::kExtended);
+  return out;
+}
+
+TEST(WriteExtendedSection, PlutoByteForByte) {
+  EXPECT_EQ(kPlutoExtended, extended_section_of(test::mpc::kPluto));
+  EXPECT_EQ("asteroid", value_of(section_of(test::mpc::kPluto), "type"));
+}
+
+TEST(WriteExtendedSection, TypesDesignationsAndBlankValues) {
+  const struct {
+    const char* line;
+    const char* key;
+    const char* type;
+    const char* slope;
+    const char* iau_designation;
+    const char* number;
+    const char* magnitude;
+  } cases[] = {
+      {test::mpc::kPluto, "134340pluto", "dwarf planet", "0.12", "<missing>",
+       "134340", "-0.76"},
+      // Flags 000E, numbered with its provisional designation as name.
+      {test::mpc::k1993Sb, "157881993sb", "plutino", "0.15", "<missing>",
+       "15788", "7.9"},
+      // Real lines of the MPC's Distant.txt (2019), line numbers given.
+      // Distant.txt:166, flags 0011: a scattered disc orbit, but a dwarf
+      // planet first.
+      {"D6199   -1.1   0.15 K194R 205.38465  151.68622   35.90448   44.14447  "
+       "0.4387931  0.00176762  67.7449513  2 MPO459642  1041  27 1954-2018 "
+       "0.36 M-v 38h MPCLINUX   0011 (136199) Eris               20181017",
+       "136199eris", "dwarf planet", "0.15", "<missing>", "136199", "-1.1"},
+      // Distant.txt:223, flags 0410: bits above the orbit type are ignored.
+      {"J94E02S  7.6   0.15 K194R 306.46376   99.66927  154.66401    1.06224  "
+       "0.1192045  0.00316072  45.9845902  3 MPO331225    36   6 1994-2015 "
+       "0.48 M-v 38h MPCADO     0410          1994 ES2           20150218",
+       "1994es2", "cubewano", "0.15", "1994 ES2", "<missing>", "7.6"},
+      // Distant.txt:261, flags 0411.
+      {"J98X95Y  6.4   0.15 K194R 350.68343   90.07646   47.42445    6.66942  "
+       "0.4160059  0.00193660  63.7445424  1 E2018-W58    91  11 1998-2018 "
+       "0.45 M-v 38h MPCLINUX   0411          1998 XY95          20180115",
+       "1998xy95", "scattered disc object", "0.15", "1998 XY95", "<missing>",
+       "6.4"},
+      // Distant.txt:321, flags 040F: another resonance, no type of its own.
+      {"K00AP5F  5.8   0.15 K194R 279.71555  200.26514   23.71138   30.87857  "
+       "0.2519501  0.00292711  48.3997756  2 MPO339366    57   5 2000-2015 "
+       "0.13 M-v 38h MPCADO     040F          2000 AF255         20150415",
+       "2000af255", "asteroid", "0.15", "2000 AF255", "<missing>", "5.8"},
+      // Neither H nor G, seen for three days.
+      {test::mpc::k2010Lf64, "2010lf64", "asteroid", "<missing>", "2010 LF64",
+       "<missing>", "<missing>"},
+      // Flags 1804: an Amor, G 0.46.
+      {test::mpc::kEros, "433eros", "asteroid", "0.46", "<missing>", "433",
+       "11.16"},
+      {kCeres, "1ceres", "dwarf planet", "0.15", "<missing>", "1", "3.34"},
+  };
+  for (const auto& c : cases) {
+    Error skip;
+    ASSERT_TRUE(check_section_line(c.line, &skip)) << c.line;
+    const std::string section = extended_section_of(c.line);
+    EXPECT_EQ(c.key, key_of(section)) << c.line;
+    EXPECT_EQ(key_of(section_of(c.line)), key_of(section)) << c.line;
+    EXPECT_EQ(c.type, value_of(section, "type")) << c.line;
+    EXPECT_EQ(c.slope, value_of(section, "slope_parameter")) << c.line;
+    EXPECT_EQ(c.iau_designation, value_of(section, "iau_designation"))
+        << c.line;
+    EXPECT_EQ(c.number, value_of(section, "minor_planet_number")) << c.line;
+    EXPECT_EQ(c.magnitude, value_of(section, "absolute_magnitude")) << c.line;
+    EXPECT_EQ("<missing>", value_of(section, "coord_func")) << c.line;
+    // Every value line has a value, and the keys are in byte order.
+    EXPECT_EQ(std::string::npos, section.find("= \n")) << c.line;
+    std::vector<std::string> keys;
+    for (std::size_t at = section.find('\n'); section[at + 1] != '\n';
+         at = section.find('\n', at + 1)) {
+      keys.push_back(section.substr(at + 1, section.find(' ', at) - at - 1));
+    }
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end())) << section;
+  }
 }
 
 // The reason a line cannot give a section, or "" when it can.

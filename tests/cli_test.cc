@@ -107,6 +107,20 @@ TEST_F(CliTest, RunWritesSectionsAndReport) {
             list_dir(dir.dir()));
 }
 
+TEST_F(CliTest, ExtendedWritesTheExtendedSections) {
+  const test::RunResult r = run_orbitpick(
+      {"--extended", "list.csv", "MPCORB.DAT", "out.ini"}, dir.dir());
+  EXPECT_EQ(0, r.status);
+  const std::string ini = read_file(dir.path("out.ini"));
+  EXPECT_EQ(0u, ini.find("[1ceres]\n"));
+  EXPECT_NE(std::string::npos,
+            ini.find("type                           = dwarf planet\n"));
+  EXPECT_NE(std::string::npos,
+            ini.find("slope_parameter                = 0.15\n"));
+  EXPECT_EQ(std::string::npos, ini.find("coord_func"));
+  EXPECT_NE(std::string::npos, ini.find("\n[433eros]\n"));
+}
+
 TEST_F(CliTest, ProgressLinesEveryTenThousandLines) {
   std::string catalogue = catalogue_header();
   for (int i = 0; i < 20000; ++i) catalogue += "x\n";

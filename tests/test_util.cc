@@ -3,12 +3,15 @@
 #include "test_util.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -163,6 +166,18 @@ RunResult finish_orbitpick(int pid, const std::string& dir) {
   fs::remove(out_path);
   fs::remove(err_path);
   return result;
+}
+
+bool wait_readable_or_exit(int fd, int pid) {
+  // A pidfd turns the child's end into an event poll() can wait on with
+  // "fd", so no test has to guess how long a loaded machine may take.
+  const int exit_fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  if (exit_fd < 0) return false;  // already reaped: it has ended
+  pollfd fds[2] = {{fd, POLLIN, 0}, {exit_fd, POLLIN, 0}};
+  while (poll(fds, 2, -1) < 0 && errno == EINTR) {
+  }
+  close(exit_fd);
+  return fds[0].revents != 0;
 }
 
 std::string without_credit(const std::string& out) {

@@ -93,6 +93,11 @@ int start_orbitpick(const std::vector<std::string>& args,
 /// Waits for a run started in "dir" and returns what it printed.
 RunResult finish_orbitpick(int pid, const std::string& dir);
 
+/// Waits, with no time limit, until "fd" is readable (or at its end) or the
+/// child process "pid" has ended, whichever comes first; true for "fd". The
+/// child is not reaped: finish_orbitpick still gets its status.
+bool wait_readable_or_exit(int fd, int pid);
+
 /// Starts the built orbitpick as start_orbitpick does, and calls "in_child"
 /// in the new process just before the program replaces it: to close or
 /// replace descriptors, set limits or give up privileges. "in_child" may use
