@@ -13,12 +13,14 @@
 #                reused while the line count and generator source are unchanged
 #   BUILD_DIR    CMake build directory (default build)
 #   ORBITPICK    benchmark this binary instead of building one
+#   ORBITPICK_ZLIB  the zlib-only binary for the .gz rows (default: built
+#                with -DORBITPICK_ISAL=OFF in BUILD_DIR-zlib)
 #   RUNS         timed runs per measurement, after one warm-up (default 5)
 #   BASELINE     an older orbitpick binary to time beside this one in the
 #                matching table (e.g. one built before the name account)
 set -euo pipefail
 
-usage() { sed -n '2,17s/^# \{0,1\}//p' "$0"; }
+usage() { sed -n '2,19s/^# \{0,1\}//p' "$0"; }
 
 quick=0
 case "${1:-}" in
@@ -64,6 +66,23 @@ else
 fi
 [[ -x $orbitpick ]] || die "no orbitpick executable at $orbitpick"
 
+# The same program with zlib as its only decompressor, for the .gz rows.
+if [[ -n ${ORBITPICK_ZLIB:-} ]]; then
+    orbitpick_zlib=$ORBITPICK_ZLIB
+else
+    log "building the zlib-only orbitpick in $build-zlib"
+    cmake -S . -B "$build-zlib" -DCMAKE_BUILD_TYPE=Release -DORBITPICK_ISAL=OFF >&2
+    cmake --build "$build-zlib" -j2 --target orbitpick >&2
+    orbitpick_zlib=$build-zlib/orbitpick
+fi
+[[ -x $orbitpick_zlib ]] || die "no orbitpick executable at $orbitpick_zlib"
+if ldd "$orbitpick" 2>/dev/null | grep -q libisal; then
+    inflater=ISA-L
+else
+    inflater=zlib
+    log "note: $orbitpick has no ISA-L (install libisal-dev and rebuild)"
+fi
+
 gen=$build/gen_catalogue
 if ! cmake --build "$build" --target gen_catalogue >/dev/null 2>&1 || [[ ! -x $gen ]]; then
     mkdir -p "$build"
@@ -74,7 +93,7 @@ fi
 
 cat_file=$data/MPCORB.DAT
 stamp=$data/.complete
-want_stamp="lines=$lines gen=$(sha256sum bench/gen_catalogue.cc | cut -d' ' -f1)"
+want_stamp="lines=$lines gen=$(sha256sum bench/gen_catalogue.cc | cut -d' ' -f1) gzip=-6"
 if [[ -f $stamp && $(<"$stamp") == "$want_stamp" ]]; then
     log "reusing data in $data"
 else
@@ -83,8 +102,9 @@ else
     rm -f "$stamp" "$data"/MPCORB.DAT "$data"/MPCORB.DAT.gz "$data"/header_only.DAT \
         "$data"/list_*.csv "$data"/names_*.txt
     "$gen" "$data" "$lines"
-    log "compressing catalogue (gzip -1)"
-    gzip -1 -k -f "$cat_file"
+    # gzip's default level, as the published MPCORB.DAT.gz.
+    log "compressing catalogue (gzip -6)"
+    gzip -6 -k -f "$cat_file"
     echo "$want_stamp" >"$stamp"
 fi
 # Header and one orbit: timing orbitpick on a 1M-line list then measures
@@ -226,7 +246,7 @@ echo "- date: $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "- commit: $(commit)"
 echo "- machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) CPUs"
 echo "- orbitpick: $orbitpick"
-echo "- catalogue: $lines orbits, $cat_bytes bytes ($gz_bytes gzip -1), in $data"
+echo "- catalogue: $lines orbits, $cat_bytes bytes ($gz_bytes gzip -6), in $data"
 echo "- each time is the median wall-clock time of $runs runs after one warm-up (page cache warm)"
 echo
 echo "## Plain catalogue"
@@ -239,7 +259,7 @@ for n in 1 10 100 1000 10000; do
     measure "orbitpick N=$n" /dev/null 0 "$orbitpick" "$list" "$cat_file" "$ini"
     op_us=$median op_mark=$(mark)
     n_sections=$(sections)
-    if ((n == 100)); then cp "$ini" "$work/plain_100.ini"; fi
+    cp "$ini" "$work/plain_$n.ini"  # compared with the .gz runs
     if ((n == 10000)); then normal_us=$op_us; fi
     peak_rss "$orbitpick" "$list" "$cat_file" "$ini"
 
@@ -380,29 +400,65 @@ for n in 1 100 10000; do
 done
 
 echo
-echo "## gzip-compressed catalogue (N = 100)"
+echo "## gzip-compressed catalogue"
 echo
 log "gzip"
+# stdin_from FILE CMD...: CMD with its standard input from FILE.
+stdin_from() { "${@:2}" <"$1"; }
 measure "gzip -dc" /dev/null 0 gzip -dc "$cat_file.gz"
 gz_us=$median gz_mark=$(mark)
-measure "orbitpick gzip" /dev/null 0 "$orbitpick" "$data/list_100.csv" "$cat_file.gz" "$ini"
-opgz_us=$median opgz_mark=$(mark)
-[[ -f $ini ]] || die "orbitpick exited 0 but wrote no $ini"
-if cmp -s "$work/plain_100.ini" "$ini"; then
-    same="yes"
+if command -v igzip >/dev/null; then
+    measure "igzip -dc" /dev/null 0 igzip -dc "$cat_file.gz"
+    igz_us=$median igz_mark=$(mark)
 else
-    same="**NO**"
-    failed=1
+    log "note: no igzip (Debian package isal): no igzip row or ratios"
+    igz_us=0 igz_mark=""
 fi
-peak_rss "$orbitpick" "$data/list_100.csv" "$cat_file.gz" "$ini"
-[[ -n $gz_mark$opgz_mark ]] && any_single=1
-echo "| command | s | peak RSS MiB |"
-echo "|---|---:|---:|"
-echo "| \`gzip -dc MPCORB.DAT.gz > /dev/null\` | $(secs "$gz_us")$gz_mark | |"
-echo "| \`orbitpick list_100.csv MPCORB.DAT.gz out.ini\` | $(secs "$opgz_us")$opgz_mark | $rss |"
-echo
-echo "- orbitpick (gzip) / gzip -dc: $(ratio "$opgz_us" "$gz_us")"
-echo "- INI identical to the plain-catalogue run (cmp): $same"
+[[ -n $gz_mark$igz_mark ]] && any_single=1
+echo "| command | N names | s | / igzip -dc | / gzip -dc | peak RSS MiB | INI same as plain |"
+echo "|---|---:|---:|---:|---:|---:|---|"
+echo "| \`gzip -dc MPCORB.DAT.gz > /dev/null\` | | $(secs "$gz_us")$gz_mark | $(ratio "$gz_us" "$igz_us") | 1.00 | | |"
+if ((igz_us > 0)); then
+    echo "| \`igzip -dc MPCORB.DAT.gz > /dev/null\` | | $(secs "$igz_us")$igz_mark | 1.00 | $(ratio "$igz_us" "$gz_us") | | |"
+fi
+gz_row() {  # LABEL N BINARY CATALOGUE [STDIN]
+    local label=$1 n=$2 bin=$3 catalogue=$4 in=${5:-}
+    local list=$data/list_$n.csv
+    local cmd=("$bin" "$list" "$catalogue" "$ini")
+    [[ -n $in ]] && cmd=(stdin_from "$in" "${cmd[@]}")
+    measure "$label N=$n" /dev/null 0 "${cmd[@]}"
+    local us=$median m
+    m=$(mark)
+    [[ -n $m ]] && any_single=1
+    local same="yes"
+    if ! cmp -s "$work/plain_$n.ini" "$ini"; then same="**NO**"; failed=1; fi
+    if [[ -n $in ]]; then
+        peak_rss "$bin" "$list" "$catalogue" "$ini" <"$in"
+    else
+        peak_rss "${cmd[@]}"
+    fi
+    echo "| $label | $n | $(secs "$us")$m | $(ratio "$us" "$igz_us") | $(ratio "$us" "$gz_us") | $rss | $same |"
+}
+for n in 1 100 10000; do
+    log "gzip N=$n"
+    gz_row "\`orbitpick list.csv MPCORB.DAT.gz out.ini\` ($inflater)" "$n" "$orbitpick" "$cat_file.gz"
+    gz_row "\`orbitpick list.csv - out.ini < MPCORB.DAT.gz\` ($inflater)" "$n" "$orbitpick" - "$cat_file.gz"
+    gz_row "\`orbitpick list.csv MPCORB.DAT.gz out.ini\` (zlib)" "$n" "$orbitpick_zlib" "$cat_file.gz"
+    gz_row "\`orbitpick list.csv - out.ini < MPCORB.DAT.gz\` (zlib)" "$n" "$orbitpick_zlib" - "$cat_file.gz"
+done
+if command -v taskset >/dev/null && ((igz_us > 0)); then
+    # With one processor to run on, orbitpick reads without the second
+    # thread: decompression and scan would only take turns.
+    log "gzip on one core"
+    measure "igzip -dc, one core" /dev/null 0 taskset -c 0 igzip -dc "$cat_file.gz"
+    igz1_us=$median
+    measure "orbitpick gzip, one core" /dev/null 0 taskset -c 0 "$orbitpick" \
+        "$data/list_100.csv" "$cat_file.gz" "$ini"
+    op1_us=$median
+    echo
+    echo "- one core (\`taskset -c 0\`), N = 100: orbitpick ($inflater) $(secs "$op1_us") s," \
+        "igzip -dc $(secs "$igz1_us") s: $(ratio "$op1_us" "$igz1_us") × igzip -dc"
+fi
 
 echo
 echo "## Reading a 1,000,000-line observing list (catalogue of one orbit)"

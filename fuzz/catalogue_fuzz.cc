@@ -3,12 +3,14 @@
 // the buffer grow, with both the vector and the plain candidate filter.
 //
 // Input: byte 0 picks the buffer size (1-512), byte 1 the read size, the
-// name set, the flush size and whether reading or writing fails part way;
-// the rest is the catalogue. The sections, warnings and line count must be
+// name set, the flush size, whether reading or writing fails part way and
+// whether the catalogue is read ahead on a second thread; the rest is the
+// catalogue. The sections, warnings and line count must be
 // exactly those of a plain line-by-line search with std::string::find.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "catalogue.h"
 #include "fuzz_reader.h"
 #include "name_matcher.h"
+#include "threaded_reader.h"
 
 namespace orbitpick {
 namespace {
@@ -80,9 +83,15 @@ Result reference_scan(std::string_view catalogue,
 
 Result scan(std::string_view catalogue, const NameMatcher& matcher,
             std::size_t buffer_bytes, std::size_t step, std::size_t flush_bytes,
-            std::size_t fail_read_at, int fail_write_at) {
+            std::size_t fail_read_at, int fail_write_at, bool read_ahead) {
   Result r;
-  fuzz::BytesReader reader(catalogue, step, fail_read_at);
+  std::unique_ptr<Reader> reader =
+      std::make_unique<fuzz::BytesReader>(catalogue, step, fail_read_at);
+  if (read_ahead) {
+    // Blocks that end anywhere in a line, a few of them ahead.
+    reader = make_threaded_reader(std::move(reader), 1 + buffer_bytes * 3 / 4,
+                                  1 + static_cast<int>(step % 3));
+  }
   ScanOptions options;
   options.path = "MPCORB.DAT";
   options.buffer_bytes = buffer_bytes;
@@ -95,7 +104,7 @@ Result scan(std::string_view catalogue, const NameMatcher& matcher,
     r.out.append(block);
     return true;
   };
-  r.ok = scan_catalogue(&reader, matcher, options, &r.lines, &r.err);
+  r.ok = scan_catalogue(reader.get(), matcher, options, &r.lines, &r.err);
   return r;
 }
 
@@ -112,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::vector<std::string>& names = kNameSets[(control >> 1) % 4];
   const std::size_t flush_bytes = (control & 8) ? 1 : 64 * 1024;
   const int failure = (control >> 4) & 3;  // 0, 1: none; 2: read; 3: write
+  const bool read_ahead = (control & 64) != 0;  // through a second thread
   const std::string_view catalogue(reinterpret_cast<const char*>(data) + 2,
                                    size - 2);
 
@@ -123,7 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     matcher.use_simd = use_simd;
     if (failure < 2) {
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
-                              flush_bytes, std::string_view::npos, -1);
+                              flush_bytes, std::string_view::npos, -1,
+                              read_ahead);
       fuzz::check(got.ok == expected.ok);
       if (!got.ok) {
         fuzz::check(got.err.path == "MPCORB.DAT" &&
@@ -135,17 +146,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       fuzz::check(got.out == expected.out);
     } else if (failure == 2 && !catalogue.empty()) {
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
-                              flush_bytes, catalogue.size() / 2, -1);
+                              flush_bytes, catalogue.size() / 2, -1,
+                              read_ahead);
       fuzz::check(!got.ok && got.err.what == fuzz::kReadError &&
                   got.err.path == "MPCORB.DAT");
       fuzz::check(expected.out.compare(0, got.out.size(), got.out) == 0);
     } else if (failure == 3 && expected.ok) {
       // The scan must stop at the first failed write and report it.
       const Result full = scan(catalogue, matcher, buffer_bytes, step,
-                               flush_bytes, std::string_view::npos, -1);
+                               flush_bytes, std::string_view::npos, -1,
+                               read_ahead);
       const int fail_at = full.writes / 2;
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
-                              flush_bytes, std::string_view::npos, fail_at);
+                              flush_bytes, std::string_view::npos, fail_at,
+                              read_ahead);
       fuzz::check(!got.ok && got.err.what == kWriteError &&
                   got.err.path == "out.ini");
       fuzz::check(got.writes == fail_at + 1);

@@ -1,4 +1,5 @@
-// Decompressing a gzip stream while it is read.
+// Decompressing a gzip stream while it is read, with zlib, and the choice
+// of decompressor.
 
 #include "gzip_reader.h"
 
@@ -135,11 +136,27 @@ bool GzipReader::read(char* buf, std::size_t size, std::size_t* got,
 
 }  // namespace
 
+std::unique_ptr<Reader> make_zlib_gzip_reader(std::unique_ptr<Reader> source,
+                                              std::string path,
+                                              std::size_t input_bytes) {
+  return std::make_unique<GzipReader>(std::move(source), std::move(path),
+                                      input_bytes);
+}
+
+std::vector<GzipInflater> gzip_inflaters() {
+  return {
+#if defined(ORBITPICK_HAVE_ISAL)
+      {"isal", make_isal_gzip_reader},
+#endif
+      {"zlib", make_zlib_gzip_reader},
+  };
+}
+
 std::unique_ptr<Reader> make_gzip_reader(std::unique_ptr<Reader> source,
                                          std::string path,
                                          std::size_t input_bytes) {
-  return std::make_unique<GzipReader>(std::move(source), std::move(path),
-                                      input_bytes);
+  return gzip_inflaters().front().make(std::move(source), std::move(path),
+                                       input_bytes);
 }
 
 }  // namespace orbitpick

@@ -12,6 +12,7 @@
 
 #include "gzip_reader.h"
 #include "process.h"
+#include "threaded_reader.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -134,10 +135,17 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   }
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
-  if (have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b') {
-    *reader = make_gzip_reader(std::move(whole), path);
-  } else {
-    *reader = std::move(whole);
+  const bool compressed =
+      have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b';
+  *reader = compressed ? make_gzip_reader(std::move(whole), path)
+                       : std::move(whole);
+  // Decompressing takes longer than the scan: on a thread of its own it
+  // runs while the scan works through the block before; so does the
+  // reading of a pipe, whose writer may be a decompressor or a download.
+  // On a single processor the two would only take turns, at the cost of a
+  // copy.
+  if ((compressed || path == "-") && usable_processors() > 1) {
+    *reader = make_threaded_reader(std::move(*reader));
   }
   return true;
 }

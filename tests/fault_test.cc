@@ -33,6 +33,7 @@ namespace fs = std::filesystem;
 using test::catalogue_header;
 using test::catalogue_line;
 using test::finish_orbitpick;
+using test::gzip;
 using test::list_dir;
 using test::read_file;
 using test::run_orbitpick;
@@ -258,6 +259,35 @@ TEST_F(FaultTest, FileSizeLimitFailsTheRunAndKeepsTheOldFile) {
   }
 }
 
+// A write failure stops the scan while the thread reading the catalogue
+// ahead waits for room (the catalogue is many blocks long) or reads a pipe:
+// the run must still end at once with the write error.
+TEST_F(FaultTest, WriteFailureStopsTheReadAheadToo) {
+  const std::string catalogue = matching_catalogue(20000);
+  write_file(dir.path("MPCORB.DAT.gz"), gzip(catalogue));
+  write_file(dir.path("plain.dat"), catalogue);
+  struct Case {
+    const char* catalogue;
+    const char* stdin_name;
+  };
+  for (const Case& c : {Case{"MPCORB.DAT.gz", nullptr},
+                        Case{"-", "MPCORB.DAT.gz"}, Case{"-", "plain.dat"}}) {
+    SCOPED_TRACE(c.stdin_name != nullptr ? c.stdin_name : c.catalogue);
+    const auto before = snapshot(dir.dir());
+    test::RunLimits limits;
+    limits.file_size_limit = 4096;
+    const test::RunResult r = finish_orbitpick(
+        start_orbitpick({"list.csv", c.catalogue, "out.ini"}, dir.dir(),
+                        c.stdin_name != nullptr ? dir.path(c.stdin_name)
+                                                : "/dev/null",
+                        limits),
+        dir.dir());
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("orbitpick: out.ini: File too large\n", r.err);
+    EXPECT_EQ(before, snapshot(dir.dir()));
+  }
+}
+
 // Starts a run whose catalogue comes through a FIFO, feeds it the header and
 // "catalogue", and returns once the temporary file holds some sections: the
 // run is then waiting for more input in the middle of its work. *fifo is the
@@ -293,18 +323,28 @@ TEST_F(FaultTest, KilledRunLeavesTheDestinationAsItWas) {
 
 TEST_F(FaultTest, InterruptedRunRemovesItsTemporaryFile) {
   IgnoreSigpipe ignore_sigpipe;
-  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+  // Compressed, the catalogue is read on a second thread, which the signal
+  // may reach first. Without its trailer, the member keeps the run waiting.
+  // Stored uncompressed (level 0), it is long enough to fill the reads
+  // from the FIFO.
+  const std::string compressed =
+      gzip(stalling_catalogue() + stalling_catalogue(), 0);
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP, -SIGTERM}) {
     SCOPED_TRACE(sig);
     int fifo = -1;
-    const int pid = start_stalled_run(dir, stalling_catalogue(), &fifo);
+    const int pid = start_stalled_run(
+        dir,
+        sig > 0 ? stalling_catalogue()
+                : compressed.substr(0, compressed.size() - 8),
+        &fifo);
     ASSERT_GT(pid, 0) << "the run did not reach its first write";
-    ASSERT_EQ(0, kill(pid, sig));
+    ASSERT_EQ(0, kill(pid, std::abs(sig)));
     // The signal is already pending: the run cannot see the end of its
     // input first. Had it kept running, the end lets it finish rather than
     // hang the test.
     close(fifo);
     const test::RunResult r = finish_orbitpick(pid, dir.dir());
-    EXPECT_EQ(128 + sig, r.status);
+    EXPECT_EQ(128 + std::abs(sig), r.status);
     EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
     EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "feed.dat", "list.csv",
                                         "out.ini"}),

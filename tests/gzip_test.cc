@@ -1,6 +1,7 @@
-// The compressed catalogue: the gzip reader on its own, the recognition of
-// gzip by content, and the program run on plain, compressed, multi-member,
-// truncated and corrupt catalogues.
+// The compressed catalogue: the gzip reader on its own (with each
+// decompressor the build holds, read directly and on a thread), the
+// recognition of gzip by content, and the program run on plain, compressed,
+// multi-member, truncated and corrupt catalogues.
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,12 +19,14 @@
 #include "line_reader.h"
 #include "name_matcher.h"
 #include "test_util.h"
+#include "threaded_reader.h"
 
 namespace orbitpick {
 namespace {
 
 using test::catalogue_header;
 using test::catalogue_line;
+using test::gzip;
 using test::list_dir;
 using test::read_file;
 using test::run_orbitpick;
@@ -37,25 +41,6 @@ constexpr char kNoOrbitLines[] =
     "(MPCORB.DAT, NEA.txt, ...), each at least 175 bytes with a packed epoch "
     "in columns 21-25";
 constexpr char kTrailing[] = "trailing garbage after compressed data";
-
-// One gzip member holding "data".
-std::string gzip(const std::string& data, int level = Z_DEFAULT_COMPRESSION) {
-  z_stream z{};
-  if (deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8,
-                   Z_DEFAULT_STRATEGY) != Z_OK) {
-    ADD_FAILURE() << "deflateInit2";
-    return "";
-  }
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(Z_STREAM_END, deflate(&z, Z_FINISH));
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
 
 // A catalogue of "count" orbits, with names that do not repeat, so that it
 // compresses to more than a few input buffers' worth at small sizes.
@@ -94,16 +79,63 @@ ReadAll read_all(Reader* reader, std::size_t step = 64 * 1024) {
   return result;
 }
 
+// A decompressor of the build, and whether it runs on a thread of its own
+// (with blocks small enough that reads end anywhere).
+struct Inflater {
+  GzipInflater gzip;
+  bool threaded;
+};
+
+void PrintTo(const Inflater& inflater, std::ostream* os) {
+  *os << inflater.gzip.name << (inflater.threaded ? ", read ahead" : "");
+}
+
+std::vector<Inflater> all_inflaters() {
+  std::vector<Inflater> all;
+  for (const GzipInflater& inflater : gzip_inflaters()) {
+    all.push_back({inflater, false});
+    all.push_back({inflater, true});
+  }
+  return all;
+}
+
+std::unique_ptr<Reader> open_gzip(const Inflater& inflater,
+                                  std::unique_ptr<Reader> source,
+                                  std::size_t input_bytes = kGzipInputBytes) {
+  std::unique_ptr<Reader> reader =
+      inflater.gzip.make(std::move(source), "c.gz", input_bytes);
+  if (!inflater.threaded) return reader;
+  return make_threaded_reader(std::move(reader), 333, 2);
+}
+
 // Decompresses "compressed" handed out "in_step" bytes at a time, through an
 // input buffer of "input_bytes", into reads of "out_step" bytes.
-ReadAll gunzip(const std::string& compressed, std::size_t in_step = 1 << 20,
+ReadAll gunzip(const Inflater& inflater, const std::string& compressed,
+               std::size_t in_step = 1 << 20,
                std::size_t input_bytes = kGzipInputBytes,
                std::size_t out_step = 64 * 1024) {
-  std::unique_ptr<Reader> reader = make_gzip_reader(
-      std::make_unique<StringReader>(compressed, in_step), "c.gz",
+  std::unique_ptr<Reader> reader = open_gzip(
+      inflater, std::make_unique<StringReader>(compressed, in_step),
       input_bytes);
   return read_all(reader.get(), out_step);
 }
+
+class GzipReader : public ::testing::TestWithParam<Inflater> {
+ protected:
+  ReadAll gunzip(const std::string& compressed, std::size_t in_step = 1 << 20,
+                 std::size_t input_bytes = kGzipInputBytes,
+                 std::size_t out_step = 64 * 1024) {
+    return orbitpick::gunzip(GetParam(), compressed, in_step, input_bytes,
+                             out_step);
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Inflaters, GzipReader, ::testing::ValuesIn(all_inflaters()),
+    [](const ::testing::TestParamInfo<Inflater>& info) {
+      return std::string(info.param.gzip.name) +
+             (info.param.threaded ? "_threaded" : "");
+    });
 
 // A source that hands out "data" and then fails.
 class FailingReader : public Reader {
@@ -123,14 +155,17 @@ class FailingReader : public Reader {
   std::string data_;
 };
 
-TEST(GzipReader, GivesBackTheOriginalBytes) {
+TEST_P(GzipReader, GivesBackTheOriginalBytes) {
   const std::string plain = big_catalogue(3000);
-  const ReadAll r = gunzip(gzip(plain));
-  ASSERT_TRUE(r.ok) << r.err;
-  EXPECT_EQ(plain, r.data);
+  // Level 0 writes stored blocks, the others Huffman-coded ones.
+  for (int level : {Z_DEFAULT_COMPRESSION, 0, 1, 9}) {
+    const ReadAll r = gunzip(gzip(plain, level));
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(plain, r.data) << level;
+  }
 }
 
-TEST(GzipReader, TinyBuffersGiveTheSameBytes) {
+TEST_P(GzipReader, TinyBuffersGiveTheSameBytes) {
   const std::string plain = big_catalogue(60);
   const std::string compressed = gzip(plain);
   for (std::size_t in_step : {1, 5, 4096}) {
@@ -147,11 +182,10 @@ TEST(GzipReader, TinyBuffersGiveTheSameBytes) {
   }
 }
 
-TEST(GzipReader, ThroughLineBufferRunsAreWholeLines) {
+TEST_P(GzipReader, ThroughLineBufferRunsAreWholeLines) {
   const std::string plain = big_catalogue(2000) + "last line without end";
-  std::unique_ptr<Reader> reader =
-      make_gzip_reader(std::make_unique<StringReader>(gzip(plain), 777), "c.gz",
-                       1500);
+  std::unique_ptr<Reader> reader = open_gzip(
+      GetParam(), std::make_unique<StringReader>(gzip(plain), 777), 1500);
   LineBuffer lines;
   init_line_buffer(&lines, reader.get(), 1000);
   std::string joined;
@@ -170,7 +204,7 @@ TEST(GzipReader, ThroughLineBufferRunsAreWholeLines) {
   EXPECT_GT(runs, 100);
 }
 
-TEST(GzipReader, ReadsEveryMemberInTurn) {
+TEST_P(GzipReader, ReadsEveryMemberInTurn) {
   const std::string a = big_catalogue(500);
   const std::string b = "second member\n" + catalogue_line(4, "Vesta") + "\n";
   const std::string two = gzip(a) + gzip(b);
@@ -190,7 +224,7 @@ TEST(GzipReader, ReadsEveryMemberInTurn) {
   }
 }
 
-TEST(GzipReader, CompressedEmptyFileIsEmpty) {
+TEST_P(GzipReader, CompressedEmptyFileIsEmpty) {
   const ReadAll r = gunzip(gzip(""));
   EXPECT_TRUE(r.ok) << r.err;
   EXPECT_EQ("", r.data);
@@ -199,7 +233,7 @@ TEST(GzipReader, CompressedEmptyFileIsEmpty) {
   EXPECT_EQ("", twice.data);
 }
 
-TEST(GzipReader, EveryCutShortOfTheEndIsTruncation) {
+TEST_P(GzipReader, EveryCutShortOfTheEndIsTruncation) {
   const std::string compressed = gzip(big_catalogue(20));
   for (std::size_t cut = 0; cut < compressed.size(); ++cut) {
     const ReadAll r = gunzip(compressed.substr(0, cut), 1 << 20, 64, 100);
@@ -212,7 +246,7 @@ TEST(GzipReader, EveryCutShortOfTheEndIsTruncation) {
   EXPECT_EQ(kTruncated, gunzip(compressed + second.substr(0, 12)).err);
 }
 
-TEST(GzipReader, CorruptDataFailsWithZlibsMessage) {
+TEST_P(GzipReader, CorruptDataFailsWithZlibsMessage) {
   const std::string plain = big_catalogue(200);
   const std::string good = gzip(plain);
   ASSERT_GT(good.size(), 100u);
@@ -240,7 +274,46 @@ TEST(GzipReader, CorruptDataFailsWithZlibsMessage) {
   }
 }
 
-TEST(GzipReader, AnythingButAMemberAfterAMemberIsRefused) {
+// Every decompressor of the build takes damaged input as zlib does: the same
+// bytes when it still decodes, the same message when the header or the
+// trailer is at fault, and a failure when zlib fails in the deflate data
+// (where ISA-L names fewer kinds of damage).
+TEST(GzipInflaters, AgreeWithZlibOnEveryDamagedByte) {
+  const std::vector<GzipInflater> inflaters = gzip_inflaters();
+  if (inflaters.size() == 1) GTEST_SKIP() << "zlib is the only decompressor";
+  const Inflater zlib{inflaters.back(), false};
+  const std::string first = gzip(big_catalogue(40), 9);
+  const std::string both = first + gzip("(4) Vesta\n");
+  auto in_deflate_data = [&](std::size_t at) {
+    constexpr std::size_t kHeader = 10, kTrailer = 8;
+    return (at >= kHeader && at < first.size() - kTrailer) ||
+           (at >= first.size() + kHeader && at < both.size() - kTrailer);
+  };
+  for (std::size_t at = 0; at < both.size(); ++at) {
+    for (const unsigned char mask : {0x01, 0x80, 0xff}) {
+      std::string bad = both;
+      bad[at] = static_cast<char>(bad[at] ^ mask);
+      const ReadAll expected = gunzip(zlib, bad);
+      for (std::size_t i = 0; i + 1 < inflaters.size(); ++i) {
+        SCOPED_TRACE(std::string(inflaters[i].name) + " at " +
+                     std::to_string(at) + " mask " + std::to_string(mask));
+        const ReadAll r = gunzip({inflaters[i], false}, bad);
+        if (in_deflate_data(at)) {
+          if (!expected.ok) {
+            EXPECT_FALSE(r.ok);
+          }
+        } else {
+          EXPECT_EQ(expected.err, r.err);
+        }
+        if (expected.ok) {
+          EXPECT_EQ(expected.data, r.data) << r.err;
+        }
+      }
+    }
+  }
+}
+
+TEST_P(GzipReader, AnythingButAMemberAfterAMemberIsRefused) {
   const std::string good = gzip("(1) Ceres\n");
   for (const std::string& tail :
        {std::string("junk"), std::string(2, '\0'), std::string(512, '\0'),
@@ -253,10 +326,89 @@ TEST(GzipReader, AnythingButAMemberAfterAMemberIsRefused) {
   }
 }
 
-TEST(GzipReader, SourceFailureIsPassedOnAndStays) {
+// A gzip member with "header" as written (flags and all) around the
+// deflate data of "data", and a correct trailer.
+std::string member(const std::string& header, const std::string& data) {
+  z_stream z{};
+  deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+               Z_DEFAULT_STRATEGY);
+  std::string raw(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(raw.data());
+  z.avail_out = static_cast<uInt>(raw.size());
+  EXPECT_EQ(Z_STREAM_END, deflate(&z, Z_FINISH));
+  raw.resize(z.total_out);
+  deflateEnd(&z);
+  std::string out = header + raw;
+  const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(data.data()),
+                          static_cast<uInt>(data.size()));
+  for (const uLong word : {crc, static_cast<uLong>(data.size())}) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      out += static_cast<char>((word >> shift) & 0xff);
+    }
+  }
+  return out;
+}
+
+// The fixed part of a header: magic number, method, flags, time, extra
+// flags, system.
+std::string header(unsigned char flags, unsigned char method = 8) {
+  return std::string("\x1f\x8b") + static_cast<char>(method) +
+         static_cast<char>(flags) + std::string(4, '\0') + "\x02\x03";
+}
+
+// "head" and its CRC-16 (the low half of its CRC-32), as a header with the
+// FHCRC flag ends.
+std::string with_crc16(const std::string& head, unsigned flip = 0) {
+  const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(head.data()),
+                          static_cast<uInt>(head.size())) ^
+                    flip;
+  return head + static_cast<char>(crc & 0xff) +
+         static_cast<char>((crc >> 8) & 0xff);
+}
+
+TEST_P(GzipReader, HeaderFieldsAreSkippedAndCheckedAsZlibDoes) {
+  const std::string data = big_catalogue(30);
+  const std::string all_fields = header(0x1e) + std::string("\x03\0xyz", 5) +
+                                 "MPCORB.DAT" + '\0' + "comment" + '\0';
+  struct Case {
+    std::string compressed;
+    std::string err;  // empty: reads "data"
+  };
+  const Case cases[] = {
+      {member(header(0x04) + std::string("\x05\0", 2) + "abcde", data), ""},
+      {member(header(0x04) + std::string(2, '\0'), data), ""},
+      {member(header(0x08) + "MPCORB.DAT" + '\0', data), ""},
+      {member(header(0x10) + "a comment" + '\0', data), ""},
+      {member(with_crc16(all_fields), data), ""},
+      {member(with_crc16(all_fields, 0x100), data), "header crc mismatch"},
+      {member(header(0x20), data), "unknown header flags set"},
+      {member(header(0x80), data), "unknown header flags set"},
+      {member(header(0x00, 9), data), "unknown compression method"},
+      {header(0x00, 9).substr(0, 3), kTruncated},  // the flags byte missing
+      {"\x1f\x8c" + member(header(0), data).substr(2), "incorrect header check"},
+      {header(0x08) + "no terminating zero", kTruncated},
+      {header(0x04) + std::string("\xff\0 too short", 12), kTruncated},
+      {header(0x02) + "\x01", kTruncated},
+      {header(0x00).substr(0, 9), kTruncated},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t in_step : {std::size_t{1}, std::size_t{1} << 20}) {
+      SCOPED_TRACE(testing::PrintToString(c.compressed.substr(0, 12)) + " " +
+                   std::to_string(in_step));
+      const ReadAll r = gunzip(c.compressed, in_step, 7);
+      EXPECT_EQ(c.err, r.err);
+      EXPECT_TRUE(!c.err.empty() || data == r.data);
+    }
+  }
+}
+
+TEST_P(GzipReader, SourceFailureIsPassedOnAndStays) {
   const std::string compressed = gzip(big_catalogue(100));
-  std::unique_ptr<Reader> reader = make_gzip_reader(
-      std::make_unique<FailingReader>(compressed.substr(0, 500)), "c.gz", 100);
+  std::unique_ptr<Reader> reader = open_gzip(
+      GetParam(), std::make_unique<FailingReader>(compressed.substr(0, 500)),
+      100);
   const ReadAll r = read_all(reader.get(), 4096);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ("Input/output error", r.err);

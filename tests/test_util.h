@@ -43,6 +43,9 @@ std::string catalogue_line(long number, const std::string& name,
 /// The 43-line catalogue header.
 std::string catalogue_header();
 
+/// One gzip member holding "data", compressed by zlib at "level".
+std::string gzip(std::string_view data, int level = -1);
+
 /// A Reader over a string, handing out at most "step" bytes per read.
 class StringReader : public Reader {
  public:
