@@ -206,15 +206,22 @@ int run_with(const RunOptions& run_options, OutputFile* output,
     report.comets_path = comets_path;
     report.comet_lines = &comet_scan.matched_lines;
   }
-  // One write for the whole account: a list of 200,000 names not in the
-  // catalogue must not cost 200,000 system calls.
+  // Written in blocks: a list of 200,000 names not in the catalogue must
+  // cost neither 200,000 system calls nor a buffer of all their lines.
+  constexpr std::size_t kAccountBlock = 64 * 1024;
   std::string account_lines;
+  account_lines.reserve(kAccountBlock + 4096);
+  const auto write_account = [&] {
+    std::fwrite(account_lines.data(), 1, account_lines.size(), stderr);
+    std::fflush(stderr);
+    account_lines.clear();
+  };
   report_account(account, report, [&](const std::string& message) {
     account_lines += message;
     account_lines += '\n';
+    if (account_lines.size() >= kAccountBlock) write_account();
   });
-  std::fwrite(account_lines.data(), 1, account_lines.size(), stderr);
-  std::fflush(stderr);
+  write_account();
   if (run_options.merge) {
     print_warning(merge_report(ini_path, run_options.base_path, counts));
   }
