@@ -15,11 +15,7 @@
 namespace orbitpick {
 namespace {
 
-// Columns of a catalogue line: offset and width.
-struct Column {
-  std::size_t offset;
-  std::size_t width;
-};
+// Columns of a catalogue line.
 constexpr Column kMagnitude{8, 5};
 constexpr Column kSlope{14, 5};
 constexpr Column kEpoch{20, 5};
@@ -34,12 +30,6 @@ constexpr Column kFlags{161, 4};
 constexpr Column kDesignation{165, 28};
 constexpr Column kNumber{165, 9};
 constexpr Column kName{175, 19};
-
-// The column as far as the line reaches.
-std::string_view field(std::string_view line, Column c) {
-  if (c.offset >= line.size()) return {};
-  return line.substr(c.offset, c.width);
-}
 
 void erase_first(std::string* s, char c) {
   const std::size_t at = s->find(c);

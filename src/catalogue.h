@@ -39,6 +39,19 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kLineEnd = "\n";
 #endif
 
+/// A fixed column of a catalogue line: 0-based offset and width.
+struct Column {
+  std::size_t offset;
+  std::size_t width;
+};
+
+/// The column as far as the line reaches: shorter, or empty, on a short
+/// line, never beyond its end.
+inline std::string_view field(std::string_view line, Column c) {
+  if (c.offset >= line.size()) return {};
+  return line.substr(c.offset, c.width);
+}
+
 /// Checks that "line" gives a complete section; fails with the reason
 /// ("line shorter than 175 bytes", "invalid packed epoch") when it cannot.
 bool check_section_line(std::string_view line, Error* err);

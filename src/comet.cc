@@ -15,11 +15,7 @@
 namespace orbitpick {
 namespace {
 
-// Columns of a comet line: offset and width.
-struct Column {
-  std::size_t offset;
-  std::size_t width;
-};
+// Columns of a comet line.
 constexpr Column kPacked{0, 12};
 constexpr Column kOrbitType{4, 1};
 constexpr Column kPerihelionYear{14, 4};
@@ -40,12 +36,6 @@ constexpr char kInterstellar = 'I';
 
 // Decimal places of a written Julian date: a microday, under 0.1 s.
 constexpr int kJdDecimals = 6;
-
-// The column as far as the line reaches.
-std::string_view field(std::string_view line, Column c) {
-  if (c.offset >= line.size()) return {};
-  return line.substr(c.offset, c.width);
-}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 

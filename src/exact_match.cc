@@ -5,9 +5,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "catalogue.h"
+
 
 namespace orbitpick {
 namespace {
+
+// The columns of a catalogue line that hold its designations.
+constexpr Column kPacked{0, 7};
+constexpr Column kReadable{165, 28};
 
 // Base letters of U+00C0 to U+00FF; "" for the two signs among them.
 constexpr const char* kLatin1[64] = {
@@ -154,11 +160,6 @@ inline void look_up(const ExactIndex& index, std::string_view a,
   if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits);
 }
 
-std::string_view column(std::string_view line, std::size_t offset,
-                        std::size_t width) {
-  if (offset >= line.size()) return {};
-  return line.substr(offset, width);
-}
 
 }  // namespace
 
@@ -227,11 +228,11 @@ void find_identity(const ExactIndex& index, std::string_view identity,
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
                          std::vector<std::uint32_t>* hits) {
   if (index.keys.empty()) return;
-  look_up(index, column(line, 0, 7), {}, hits);
+  look_up(index, field(line, kPacked), {}, hits);
 
   // "(433) Eros" is a number and a name; "2004 PC112" a name alone. The
   // blanks around them need no trimming: normalising drops them.
-  std::string_view designation = column(line, 165, 28);
+  std::string_view designation = field(line, kReadable);
   const std::size_t start = designation.find_first_not_of(' ');
   if (start == std::string_view::npos) return;
   designation.remove_prefix(start);
