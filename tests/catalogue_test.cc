@@ -39,11 +39,7 @@ const char kCeresSection[] =
     "type                           = asteroid\n"
     "\n";
 
-std::string section_of(const std::string& line) {
-  std::string out;
-  write_section(line, &out);
-  return out;
-}
+using test::section_of;
 
 // The value written after "key" in "section".
 std::string value_of(const std::string& section, const std::string& key) {

@@ -244,11 +244,7 @@ TEST(Sample, MatchesTheGoldenFile) {
             read_file(dir.path("ssystem_minor.ini")));
 }
 
-std::string section_of(const std::string& line) {
-  std::string out;
-  write_section(line, &out);
-  return out;
-}
+using test::section_of;
 
 TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
   using namespace test::mpc;

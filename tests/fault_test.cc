@@ -62,11 +62,7 @@ std::map<std::string, std::string> snapshot(const std::string& dir) {
   return entries;
 }
 
-std::string section_of(const std::string& line) {
-  std::string out;
-  write_section(line, &out);
-  return out;
-}
+using test::section_of;
 
 std::string end_of_processing(long lines) {
   return "\n End of processing: " + std::to_string(lines) + " asteroids.\n";

@@ -21,6 +21,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "catalogue.h"
+
 namespace orbitpick {
 namespace test {
 
@@ -95,6 +97,12 @@ std::string catalogue_line(long number, const std::string& name,
   line.resize(194, ' ');
   line += "20241101";
   return line;
+}
+
+std::string section_of(const std::string& line) {
+  std::string out;
+  write_section(line, &out);
+  return out;
 }
 
 std::string catalogue_header() {

@@ -40,6 +40,9 @@ std::vector<std::string> list_dir(const std::string& dir);
 std::string catalogue_line(long number, const std::string& name,
                            const std::string& epoch = "K2555");
 
+/// The section orbitpick writes for the catalogue line "line" by default.
+std::string section_of(const std::string& line);
+
 /// The 43-line catalogue header.
 std::string catalogue_header();
 
