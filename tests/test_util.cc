@@ -126,15 +126,7 @@ bool StringReader::read(char* buf, std::size_t size, std::size_t* got,
 int start_orbitpick(const std::vector<std::string>& args,
                     const std::string& dir, const std::string& stdin_path,
                     const RunLimits& limits) {
-  const std::string out_path = dir + "/.stdout";
-  const std::string err_path = dir + "/.stderr";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(126);
-    // The test process may ignore SIGPIPE (to survive a FIFO's reader
-    // dying), and a test runner started under nohup ignores SIGHUP; the
-    // program must start with the usual dispositions.
-    for (int sig : {SIGHUP, SIGINT, SIGPIPE, SIGTERM}) signal(sig, SIG_DFL);
+  return start_orbitpick_with(args, dir, [&] {
     if (limits.file_size_limit >= 0) {
       // Ignored, SIGXFSZ turns a write past the limit into EFBIG.
       signal(SIGXFSZ, SIG_IGN);
@@ -143,22 +135,9 @@ int start_orbitpick(const std::vector<std::string>& args,
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
     const int in = open(stdin_path.c_str(), O_RDONLY);
-    const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0) _exit(126);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    std::string binary = ORBITPICK_BINARY;
-    argv.push_back(binary.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(binary.c_str(), argv.data());
-    _exit(127);
-  }
-  return pid;
+    if (in < 0 || dup2(in, 0) != 0) _exit(126);
+    if (in != 0) close(in);
+  });
 }
 
 RunResult finish_orbitpick(int pid, const std::string& dir) {
