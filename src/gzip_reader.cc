@@ -14,7 +14,6 @@
 namespace orbitpick {
 namespace {
 
-constexpr unsigned char kGzipMagic[2] = {0x1f, 0x8b};
 
 class GzipReader : public Reader {
  public:
@@ -103,7 +102,7 @@ bool GzipReader::read(char* buf, std::size_t size, std::size_t* got,
       }
       if (z_.avail_in < sizeof kGzipMagic ||
           std::memcmp(z_.next_in, kGzipMagic, sizeof kGzipMagic) != 0) {
-        return fail_with("trailing garbage after compressed data", err);
+        return fail_with(kGzipTrailing, err);
       }
       state_ = State::kInMember;
     }
@@ -121,7 +120,7 @@ bool GzipReader::read(char* buf, std::size_t size, std::size_t* got,
       case Z_BUF_ERROR:
         // No progress: inflate wants input and the source has none left.
         if (source_ended_ && z_.avail_in == 0) {
-          return fail_with("unexpected end of compressed data", err);
+          return fail_with(kGzipTruncated, err);
         }
         break;
       default:

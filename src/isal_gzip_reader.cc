@@ -17,7 +17,6 @@
 namespace orbitpick {
 namespace {
 
-constexpr unsigned char kGzipMagic[2] = {0x1f, 0x8b};
 constexpr unsigned char kDeflate = 8;
 
 // Header flag bits.
@@ -26,8 +25,6 @@ constexpr unsigned kExtra = 0x04;
 constexpr unsigned kName = 0x08;
 constexpr unsigned kComment = 0x10;
 constexpr unsigned kReservedFlags = 0xe0;
-
-constexpr char kTruncated[] = "unexpected end of compressed data";
 
 // Input ISA-L is given at each call, unless the input ends first. ISA-L
 // decodes a block header as soon as it is called, padding whatever input
@@ -126,7 +123,7 @@ bool IsalGzipReader::ensure(std::size_t want, Error* err) {
 
 bool IsalGzipReader::next_byte(unsigned char* byte, Error* err) {
   if (!ensure(1, err)) return false;
-  if (unread() == 0) return fail_with(kTruncated, err);
+  if (unread() == 0) return fail_with(kGzipTruncated, err);
   *byte = input_[start_++];
   return true;
 }
@@ -252,7 +249,7 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
         if (unread() < sizeof kGzipMagic ||
             std::memcmp(input_.data() + start_, kGzipMagic,
                         sizeof kGzipMagic) != 0) {
-          return fail_with("trailing garbage after compressed data", err);
+          return fail_with(kGzipTrailing, err);
         }
         stage_ = Stage::kHeader;
         continue;
@@ -282,7 +279,7 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
     if (rc < 0) {
       // Bits read past the end of the input: zlib would wait for them.
       if (s.read_in_length < 0 && source_ended_) {
-        return fail_with(kTruncated, err);
+        return fail_with(kGzipTruncated, err);
       }
       return fail_with(deflate_error(rc), err);
     }
@@ -292,7 +289,7 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
     } else if (used == 0 && made == 0) {
       // No progress: ISA-L wants more input than there is. (Given at
       // least kMinInflateInput bytes, it always takes some.)
-      if (source_ended_) return fail_with(kTruncated, err);
+      if (source_ended_) return fail_with(kGzipTruncated, err);
       return fail_with("data error", err);
     }
   }
