@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "line_reader.h"
+#include "input/line_reader.h"
 
 namespace orbitpick {
 namespace fuzz {

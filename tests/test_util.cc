@@ -21,7 +21,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "catalogue.h"
+#include "conversion/catalogue.h"
 
 namespace orbitpick {
 namespace test {

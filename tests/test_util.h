@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "line_reader.h"
+#include "input/line_reader.h"
 
 namespace orbitpick {
 namespace test {

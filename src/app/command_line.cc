@@ -1,0 +1,138 @@
+// The command line: options, the three paths, help and usage texts.
+
+#include "app/command_line.h"
+
+#include <cstddef>
+
+namespace orbitpick {
+namespace {
+
+bool starts_with(const std::string& s, const char* prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
+
+// "--name VALUE" or "--name=VALUE": sets *value and advances *i past it.
+// False when "arg" is not this option; fails when the value is missing.
+bool take_value(const std::vector<std::string>& args, std::size_t* i,
+                const char* name, std::string* value, bool* matched,
+                Error* err) {
+  const std::string& arg = args[*i];
+  const std::string with_equals = std::string(name) + "=";
+  *matched = false;
+  if (starts_with(arg, with_equals.c_str())) {
+    *matched = true;
+    *value = arg.substr(with_equals.size());
+  } else if (arg == name) {
+    *matched = true;
+    if (*i + 1 >= args.size()) return fail(err, "option " + arg + " needs a file");
+    *value = args[++*i];
+  } else {
+    return true;
+  }
+  if (value->empty()) return fail(err, "option " + std::string(name) + " needs a file");
+  return true;
+}
+
+}  // namespace
+
+bool parse_command_line(const std::vector<std::string>& args,
+                        CommandLine* line, Error* err) {
+  *line = CommandLine();
+  RunOptions& o = line->options;
+  std::vector<std::string> paths;
+  bool options_ended = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (paths.size() == 3) {
+      line->ignored.push_back(arg);
+      continue;
+    }
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "-h" || arg == "--help") {
+      line->command = Command::kHelp;
+      return true;
+    } else if (arg == "--version") {
+      line->command = Command::kVersion;
+      return true;
+    } else if (arg == "--exact") {
+      o.exact = true;
+    } else if (arg == "--extended") {
+      o.extended = true;
+    } else if (arg == "--merge") {
+      o.merge = true;
+    } else {
+      bool matched = false;
+      if (!take_value(args, &i, "--base", &o.base_path, &matched, err)) {
+        return false;
+      }
+      if (matched) {
+        o.merge = true;
+        continue;
+      }
+      if (!take_value(args, &i, "--comets", &o.comets_path, &matched, err)) {
+        return false;
+      }
+      if (matched) continue;
+      return fail(err, "unknown option " + arg);
+    }
+  }
+  if (paths.size() < 3) {
+    line->command = Command::kUsage;
+    return true;
+  }
+  o.list_path = paths[0];
+  o.catalogue_path = paths[1];
+  o.output_path = paths[2];
+  if (o.catalogue_path == "-" && o.comets_path == "-") {
+    return fail(err, "- (standard input) given as both the catalogue and "
+                     "the --comets file");
+  }
+  line->command = Command::kRun;
+  return true;
+}
+
+const char* help_text() {
+  return
+      "Usage: orbitpick [OPTIONS] LIST.csv CATALOGUE OUTPUT.ini\n"
+      "\n"
+      "Writes the orbits of the objects named in an observing list, taken from\n"
+      "the Minor Planet Center's MPCORB.DAT, as sections of a planetarium's\n"
+      "minor-body INI file (Stellarium's ssystem_minor.ini).\n"
+      "\n"
+      "  LIST.csv     a header line, then one object per line whose first field\n"
+      "               is its name in double quotes\n"
+      "  CATALOGUE    MPCORB.DAT, plain or gzip-compressed (also NEA.txt and the\n"
+      "               other MPC extracts without a header); - reads standard input\n"
+      "  OUTPUT.ini   the INI file to write; replaced whole, or not at all\n"
+      "\n"
+      "Options:\n"
+      "  --exact        match whole designations, not substrings: \"Pan\" selects\n"
+      "                 (4450) Pan only; \"1\", \"(1)\", \"Ceres\", \"1 Ceres\", \"00001\"\n"
+      "                 and \"1ceres\" all select (1) Ceres\n"
+      "  --extended     write the keys newer planetaria read: slope_parameter,\n"
+      "                 iau_designation, dwarf planet and TNO types; no empty keys\n"
+      "  --merge        update OUTPUT.ini instead of replacing it: sections of\n"
+      "                 other bodies and keys orbitpick does not write are kept\n"
+      "  --base FILE    like --merge, but start from FILE (only read)\n"
+      "  --comets FILE  also look the names up in the comet catalogue FILE\n"
+      "                 (CometEls.txt, plain or gzip; - for standard input)\n"
+      "  -h, --help     print this help and exit\n"
+      "  --version      print the version and exit\n"
+      "  --             end of options\n"
+      "\n"
+      "After the run, every listed name that is in no catalogue line, or in more\n"
+      "than one, is named on standard error with its line in the list.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  the INI file was written (also when lines were skipped with a warning)\n"
+      "  1  an input could not be read or held nothing to convert, or the output\n"
+      "     could not be written; the output file is left as it was\n"
+      "  2  wrong command line: fewer than three paths, or an unknown option\n";
+}
+
+}  // namespace orbitpick

@@ -1,0 +1,54 @@
+// The command line: options, the three paths, help and usage texts.
+//
+//   orbitpick [OPTIONS] LIST.csv CATALOGUE OUTPUT.ini
+//
+// Options may stand anywhere before the third path; "--" ends them, so a
+// path may start with "-". A lone "-" is a path (standard input as the
+// catalogue). Arguments after the third path are ignored, with a warning.
+
+#ifndef ORBITPICK_APP_COMMAND_LINE_H_
+#define ORBITPICK_APP_COMMAND_LINE_H_
+
+#include <string>
+#include <vector>
+
+#include "base/diagnostics.h"
+
+namespace orbitpick {
+
+/// What one run is asked to do.
+struct RunOptions {
+  std::string list_path;
+  std::string catalogue_path;
+  std::string output_path;
+  bool exact = false;        // --exact: whole designations, not substrings
+  bool extended = false;     // --extended: the keys newer planetaria read
+  bool merge = false;        // --merge or --base: update, do not replace
+  std::string base_path;     // --base FILE: merge into FILE's content
+  std::string comets_path;   // --comets FILE: the comet catalogue too
+};
+
+enum class Command {
+  kRun,      // options holds the run
+  kHelp,     // -h, --help
+  kVersion,  // --version
+  kUsage,    // fewer than three paths: the missing-parameters text
+};
+
+struct CommandLine {
+  Command command = Command::kUsage;
+  RunOptions options;
+  std::vector<std::string> ignored;  // arguments after the third path
+};
+
+/// Reads the arguments (without the program name). Fails on an unknown
+/// option or an option without its value; the reason names the option.
+bool parse_command_line(const std::vector<std::string>& args,
+                        CommandLine* line, Error* err);
+
+/// The text of --help, each line ended by a line feed.
+const char* help_text();
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_APP_COMMAND_LINE_H_

@@ -1,0 +1,412 @@
+// Comet lines: the check, the section writer, the identities and the scan.
+
+#include "conversion/comet.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <unordered_map>
+
+#include "input/line_reader.h"
+#include "selection/name_account.h"
+#include "base/text.h"
+
+namespace orbitpick {
+namespace {
+
+// Columns of a comet line.
+constexpr Column kPacked{0, 12};
+constexpr Column kOrbitType{4, 1};
+constexpr Column kPerihelionYear{14, 4};
+constexpr Column kPerihelionMonth{19, 2};
+constexpr Column kPerihelionDay{22, 7};
+constexpr Column kPerihelionDistance{30, 9};
+constexpr Column kEccentricity{41, 8};
+constexpr Column kPericenter{51, 8};
+constexpr Column kNode{61, 8};
+constexpr Column kInclination{71, 8};
+constexpr Column kEpoch{81, 8};
+constexpr Column kMagnitude{91, 4};
+constexpr Column kSlope{96, 4};
+constexpr Column kDesignation{102, 56};
+
+constexpr std::string_view kOrbitTypes = "CPDXIA";
+constexpr char kInterstellar = 'I';
+
+// Decimal places of a written Julian date: a microday, under 0.1 s.
+constexpr int kJdDecimals = 6;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits only, at least one: sets *value.
+bool parse_digits(std::string_view s, int* value) {
+  if (s.empty() || s.size() > 9) return false;
+  int v = 0;
+  for (char c : s) {
+    if (!is_digit(c)) return false;
+    v = v * 10 + (c - '0');
+  }
+  *value = v;
+  return true;
+}
+
+// A number as the file prints it: an optional sign, digits, an optional
+// point and more digits, at least one digit in all.
+bool is_decimal(std::string_view s) {
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  int digits = 0;
+  bool point = false;
+  for (; i < s.size(); ++i) {
+    if (is_digit(s[i])) {
+      ++digits;
+    } else if (s[i] == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0;
+}
+
+// The value of a number that passed is_decimal. Parsed here rather than by
+// strtod, whose decimal point follows the locale.
+double decimal_value(std::string_view s) {
+  const bool negative = s[0] == '-';
+  double value = 0;
+  double scale = 1;
+  bool point = false;
+  for (char c : s) {
+    if (c == '.') {
+      point = true;
+    } else if (is_digit(c)) {
+      value = value * 10 + (c - '0');
+      if (point) scale *= 10;
+    }
+  }
+  return (negative ? -value : value) / scale;
+}
+
+int days_in_month(int year, int month) {
+  return static_cast<int>(
+      month == 12
+          ? calendar_jd(year + 1, 1, 1) - calendar_jd(year, 12, 1)
+          : calendar_jd(year, month + 1, 1) - calendar_jd(year, month, 1));
+}
+
+bool valid_date(int year, int month, int day) {
+  return month >= 1 && month <= 12 && day >= 1 &&
+         day <= days_in_month(year, month);
+}
+
+// The perihelion time as a Julian date (TT), or false when the three
+// fields do not make a date: "2024", "09", "27.7667".
+bool perihelion_jd(std::string_view line, double* jd) {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  const std::string_view day_text = trim_view(field(line, kPerihelionDay));
+  const std::size_t point = day_text.find('.');
+  const std::string_view whole = day_text.substr(0, point);
+  if (!parse_digits(field(line, kPerihelionYear), &year) ||
+      field(line, kPerihelionYear).size() != 4 ||
+      !parse_digits(trim_view(field(line, kPerihelionMonth)), &month) ||
+      !parse_digits(whole, &day) || !is_decimal(day_text) ||
+      day_text[0] == '+' || day_text[0] == '-' ||
+      !valid_date(year, month, day)) {
+    return false;
+  }
+  const double fraction =
+      point == std::string_view::npos ? 0.0 : decimal_value(day_text) - day;
+  *jd = calendar_jd(year, month, day) + fraction;
+  return true;
+}
+
+// The epoch YYYYMMDD as the Julian date of 0 h; false when it is not a date.
+bool epoch_jd(std::string_view text, double* jd) {
+  int date = 0;
+  if (text.size() != 8 || !parse_digits(text, &date)) return false;
+  const int year = date / 10000;
+  const int month = date / 100 % 100;
+  const int day = date % 100;
+  if (!valid_date(year, month, day)) return false;
+  *jd = calendar_jd(year, month, day);
+  return true;
+}
+
+// "jd" with kJdDecimals places, trailing zeros and a bare point dropped.
+std::string_view format_jd(double jd, char (&buf)[32]) {
+  int n = std::snprintf(buf, sizeof buf, "%.*f", kJdDecimals, jd);
+  if (n < 0 || n >= static_cast<int>(sizeof buf)) return {};
+  while (n > 0 && buf[n - 1] == '0') --n;
+  if (n > 0 && buf[n - 1] == '.') --n;
+  return std::string_view(buf, n);
+}
+
+// The numeric columns: what a line needs, and how it is named when wrong.
+struct NumberColumn {
+  Column column;
+  const char* what;
+  bool required;
+};
+constexpr NumberColumn kNumberColumns[] = {
+    {kPerihelionDistance, "perihelion distance", true},
+    {kEccentricity, "eccentricity", true},
+    {kPericenter, "argument of perihelion", true},
+    {kNode, "ascending node", true},
+    {kInclination, "inclination", true},
+    {kMagnitude, "absolute magnitude", false},
+    {kSlope, "slope parameter", false},
+};
+
+}  // namespace
+
+double calendar_jd(int year, int month, int day) {
+  // Days since 1 March of year 0: counting from March puts the leap day at
+  // the end of the counted year; 146097 days make the 400-year cycle.
+  const long y = static_cast<long>(year) - (month <= 2 ? 1 : 0);
+  const long era = (y >= 0 ? y : y - 399) / 400;
+  const long year_of_era = y - era * 400;
+  const long day_of_year =
+      (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const long day_of_era =
+      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  // 1 March of year 0 is JD 1721119.5 at 0 h.
+  return static_cast<double>(era * 146097 + day_of_era) + 1721119.5;
+}
+
+bool check_comet_line(std::string_view line, Error* err) {
+  if (line.size() < kMinCometLineBytes) {
+    return fail(err, "line shorter than 103 bytes");
+  }
+  if (kOrbitTypes.find(line[kOrbitType.offset]) == std::string_view::npos) {
+    return fail(err, "invalid orbit type");
+  }
+  double jd = 0;
+  if (!perihelion_jd(line, &jd)) return fail(err, "invalid perihelion time");
+  for (const NumberColumn& n : kNumberColumns) {
+    const std::string_view text = trim_view(field(line, n.column));
+    if (text.empty()) {
+      if (n.required) return fail(err, std::string("missing ") + n.what);
+    } else if (!is_decimal(text)) {
+      return fail(err, std::string("invalid ") + n.what);
+    }
+  }
+  // The orbit has no perihelion without a positive q; e = 1 (parabolic)
+  // and e > 1 (hyperbolic) are ordinary comet orbits.
+  if (decimal_value(trim_view(field(line, kPerihelionDistance))) <= 0) {
+    return fail(err, "invalid perihelion distance");
+  }
+  if (decimal_value(trim_view(field(line, kEccentricity))) < 0) {
+    return fail(err, "invalid eccentricity");
+  }
+  const std::string_view epoch = trim_view(field(line, kEpoch));
+  if (!epoch.empty() && !epoch_jd(epoch, &jd)) {
+    return fail(err, "invalid epoch");
+  }
+  if (trim_view(field(line, kDesignation)).empty()) {
+    return fail(err, "missing designation");
+  }
+  return true;
+}
+
+void write_comet_section(std::string_view line, std::string* out,
+                         SectionFormat format) {
+  const std::string_view full = trim_view(field(line, kDesignation));
+  std::string key;
+  key.reserve(full.size());
+  for (char c : full) {
+    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
+    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+
+  double jd = 0;
+  char perihelion[32];
+  perihelion_jd(line, &jd);
+  const std::string_view perihelion_text = format_jd(jd, perihelion);
+  char epoch[32];
+  std::string_view epoch_text;
+  if (epoch_jd(trim_view(field(line, kEpoch)), &jd)) {
+    epoch_text = format_jd(jd, epoch);
+  }
+
+  // The keys in alphabetical order, as the planetarium writes them.
+  using U = KeyUse;
+  static constexpr SectionKey kKeys[] = {
+      {"absolute_magnitude             = ", U::kBoth},
+      {"coord_func                     = ", U::kDefaultOnly},
+      {"name                           = ", U::kBoth},
+      {"orbit_ArgOfPericenter          = ", U::kBoth},
+      {"orbit_AscendingNode            = ", U::kBoth},
+      {"orbit_Eccentricity             = ", U::kBoth},
+      {"orbit_Epoch                    = ", U::kWhenGiven},
+      {"orbit_Inclination              = ", U::kBoth},
+      {"orbit_PericenterDistance       = ", U::kBoth},
+      {"orbit_TimeAtPericenter         = ", U::kBoth},
+      {"slope_parameter                = ", U::kWhenGiven},
+      {"type                           = ", U::kBoth},
+  };
+  const std::string_view values[] = {
+      trim_view(field(line, kMagnitude)),
+      "comet_orbit",
+      full,
+      trim_view(field(line, kPericenter)),
+      trim_view(field(line, kNode)),
+      trim_view(field(line, kEccentricity)),
+      epoch_text,
+      trim_view(field(line, kInclination)),
+      trim_view(field(line, kPerihelionDistance)),
+      perihelion_text,
+      trim_view(field(line, kSlope)),
+      line[kOrbitType.offset] == kInterstellar ? "interstellar object"
+                                               : "comet",
+  };
+  static_assert(std::size(kKeys) == std::size(values), "one value per key");
+  append_section(key, kKeys, values, std::size(kKeys), format, out);
+}
+
+std::string_view comet_designation(std::string_view line) {
+  return trim_view(field(line, kDesignation));
+}
+
+const LineKind kCometLines = {check_comet_line, write_comet_section,
+                              comet_designation};
+
+CometIdentities comet_identities(std::string_view line) {
+  CometIdentities ids;
+  for (char c : field(line, kPacked)) {
+    if (c != ' ') ids.packed += c;
+  }
+  const std::string_view full = trim_view(field(line, kDesignation));
+  ids.full = std::string(full);
+  if (!full.empty() && is_digit(full[0])) {
+    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
+    // or the number alone ("288P").
+    const std::size_t slash = full.find('/');
+    ids.designation = std::string(full.substr(0, slash));
+    if (slash != std::string_view::npos) {
+      ids.name = std::string(trim_view(full.substr(slash + 1)));
+    }
+  } else {
+    // "C/2023 A3 (Tsuchinshan-ATLAS)", or without a name "A/2019 N2".
+    const std::size_t open = full.find(" (");
+    if (open != std::string_view::npos && full.back() == ')') {
+      ids.designation = std::string(trim_view(full.substr(0, open)));
+      ids.name =
+          std::string(trim_view(full.substr(open + 2, full.size() - open - 3)));
+    } else {
+      ids.designation = ids.full;
+    }
+  }
+  return ids;
+}
+
+void mark_unique_names(std::vector<CometIdentities>* comets) {
+  std::unordered_map<std::string_view, int> count;
+  for (const CometIdentities& c : *comets) {
+    if (!c.name.empty()) ++count[c.name];
+  }
+  for (CometIdentities& c : *comets) {
+    c.name_is_unique = !c.name.empty() && count[c.name] == 1;
+  }
+}
+
+bool scan_comets(Reader* reader, const NameMatcher& matcher,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  *err = Error();
+  *scan = CometScan();
+  scan->matched_lines.assign(matcher.names.size(), 0);
+
+  // The file is small (about a thousand lines); the cap keeps the text's
+  // offsets within what the matcher takes.
+  std::string text;
+  constexpr std::size_t kStep = 64 * 1024;
+  for (;;) {
+    const std::size_t have = text.size();
+    text.resize(have + kStep);
+    std::size_t got = 0;
+    if (!reader->read(&text[have], kStep, &got, err)) {
+      name_path(err, options.path);
+      return false;
+    }
+    text.resize(have + got);
+    if (got == 0) break;
+    if (text.size() > kMaxLineBytes) {
+      return fail(err, options.path, "comet file larger than 1 GiB");
+    }
+  }
+
+  // An empty file, a cut-short download or the asteroid catalogue in its
+  // place would otherwise give no comets without a word.
+  Error skip;
+  bool has_orbit_line = false;
+  for (std::size_t at = 0; at < text.size() && !has_orbit_line;) {
+    std::size_t next = text.find('\n', at);
+    if (next == std::string::npos) next = text.size();
+    has_orbit_line =
+        check_comet_line(std::string_view(text).substr(at, next - at), &skip);
+    at = next + 1;
+  }
+  if (!has_orbit_line) {
+    return fail(err, options.path,
+                "no comet orbit lines: expected the Minor Planet Center's "
+                "one-line comet orbits (CometEls.txt)");
+  }
+
+  Conversion conversion(options, kCometLines);
+  if (options.exact == nullptr) {
+    MatchState state;
+    std::vector<NameMatch> matches;
+    scan->lines = find_names(matcher, text, &state, &matches) +
+                  (!text.empty() && text.back() != '\n' ? 1 : 0);
+    for (const NameMatch& match : matches) ++scan->matched_lines[match.name];
+    if (!convert_matches(&conversion, text, matches, 0, err)) return false;
+    return finish_conversion(&conversion, err);
+  }
+
+  // Whole designations. A comet's name alone names it only when no other
+  // line of the file has it, so every line's identities come first.
+  std::vector<std::string_view> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t next = text.find('\n', at);
+    if (next == std::string::npos) next = text.size();
+    lines.push_back(std::string_view(text).substr(at, next - at));
+    at = next + 1;
+  }
+  scan->lines = static_cast<std::int64_t>(lines.size());
+  std::vector<CometIdentities> identities;
+  identities.reserve(lines.size());
+  for (const std::string_view line : lines) {
+    identities.push_back(comet_identities(line));
+  }
+  mark_unique_names(&identities);
+  std::vector<std::uint32_t> hits;
+  std::string key;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const CometIdentities& ids = identities[i];
+    hits.clear();
+    for (const std::string* id :
+         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
+      if (id == &ids.name && !ids.name_is_unique) continue;
+      key.clear();
+      normalize_name(*id, &key);
+      find_identity(*options.exact, key, &hits);
+    }
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    for (const std::uint32_t name : hits) {
+      if (name >= scan->matched_lines.size()) {
+        scan->matched_lines.resize(name + 1, 0);
+      }
+      ++scan->matched_lines[name];
+    }
+    const auto number = static_cast<std::int64_t>(i + 1);
+    if (!convert_selected(&conversion, lines[i], number, hits, err)) {
+      return false;
+    }
+  }
+  return finish_conversion(&conversion, err);
+}
+
+}  // namespace orbitpick

@@ -1,0 +1,27 @@
+// A source of bytes: a file, standard input, a decompressor.
+//
+// The implementations live with the code that opens them: plain files and
+// standard input in input_file.cc, gzip decompression in gzip_reader.cc.
+
+#ifndef ORBITPICK_INPUT_READER_H_
+#define ORBITPICK_INPUT_READER_H_
+
+#include <cstddef>
+
+#include "base/diagnostics.h"
+
+namespace orbitpick {
+
+class Reader {
+ public:
+  virtual ~Reader() = default;
+
+  /// Reads up to "size" bytes into "buf" and sets *got to the number read,
+  /// 0 only at the end of the input. Returns false on failure, with *err set.
+  virtual bool read(char* buf, std::size_t size, std::size_t* got,
+                    Error* err) = 0;
+};
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_INPUT_READER_H_

@@ -1,0 +1,421 @@
+// The merge of orbitpick's sections into an existing INI file: one pass over
+// the base that notes the edits, then the base written out around them.
+
+#include "output/ini_merge.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "conversion/catalogue.h"
+#include "input/input_file.h"
+
+namespace orbitpick {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::size_t kReadBlock = 64 * 1024;
+
+// Keys that say what a body is. The planetarium's file knows better (Ceres
+// is a dwarf planet there, not an asteroid), so they are only filled in.
+bool is_identity_key(std::string_view key) {
+  return key == "name" || key == "minor_planet_number" ||
+         key == "iau_designation" || key == "type" || key == "coord_func";
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim_blanks(std::string_view s) {
+  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// Splits text into lines ending at LF, CR LF or a lone CR. The next line
+// feed and carriage return are remembered, so that each byte is searched
+// once even in a file whose lines all end in a lone CR.
+class LineSplitter {
+ public:
+  LineSplitter(std::string_view text, std::size_t start)
+      : text_(text), pos_(start), lf_(find('\n')), cr_(find('\r')) {}
+
+  // Sets the line's content [*begin, *content_end) and its end after the
+  // line ending, *next; false at the end of the text.
+  bool next(std::size_t* begin, std::size_t* content_end, std::size_t* next) {
+    if (pos_ >= text_.size()) return false;
+    if (lf_ != npos_ && lf_ < pos_) lf_ = find('\n');
+    if (cr_ != npos_ && cr_ < pos_) cr_ = find('\r');
+    *begin = pos_;
+    if (cr_ < lf_) {
+      *content_end = cr_;
+      *next = cr_ + 1 == lf_ ? lf_ + 1 : cr_ + 1;
+    } else if (lf_ != npos_) {
+      *content_end = lf_;
+      *next = lf_ + 1;
+    } else {
+      *content_end = text_.size();
+      *next = text_.size();
+    }
+    pos_ = *next;
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t npos_ = std::string_view::npos;
+
+  std::size_t find(char c) const {
+    if (pos_ >= text_.size()) return npos_;
+    const void* at = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+    return at == nullptr ? npos_ : static_cast<const char*>(at) - text_.data();
+  }
+
+  std::string_view text_;
+  std::size_t pos_;
+  std::size_t lf_;  // searched again once behind pos_
+  std::size_t cr_;
+};
+
+// The section name of a line starting with '[' after blanks, or false.
+bool section_name(std::string_view line, std::string_view* name) {
+  const std::size_t open = line.find_first_not_of(" \t");
+  if (open == std::string_view::npos || line[open] != '[') return false;
+  std::string_view rest = line.substr(open + 1);
+  const std::size_t close = rest.find(']');
+  if (close != std::string_view::npos) rest = rest.substr(0, close);
+  *name = trim_blanks(rest);
+  return true;
+}
+
+// A "key = value" line: the key, and the value's offsets in the line, which
+// stop before a comment (';', or '#' after a blank) and its blanks.
+struct KeyLine {
+  std::string_view key;
+  std::size_t value_begin = 0;
+  std::size_t value_end = 0;
+};
+
+bool key_line(std::string_view line, KeyLine* out) {
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return false;
+  if (line[start] == ';' || line[start] == '#' || line[start] == '[') {
+    return false;
+  }
+  const std::size_t equals = line.find('=', start);
+  if (equals == std::string_view::npos) return false;
+  out->key = trim_blanks(line.substr(start, equals - start));
+  std::size_t begin = equals + 1;
+  while (begin < line.size() && is_blank(line[begin])) ++begin;
+  std::size_t end = begin;
+  while (end < line.size() && line[end] != ';' &&
+         !(line[end] == '#' && is_blank(line[end - 1]))) {
+    ++end;
+  }
+  while (end > begin && is_blank(line[end - 1])) --end;
+  out->value_begin = begin;
+  out->value_end = end;
+  return true;
+}
+
+// One key of a new section: its value (the last non-empty one given) and
+// its whole line as orbitpick wrote it, for adding it to a base section.
+struct NewKey {
+  std::string_view key;
+  std::string_view value;
+  std::string_view line;
+};
+
+// A new section, all its occurrences in "sections" taken together.
+struct NewSection {
+  std::vector<NewKey> keys;
+  std::vector<std::string_view> last_lines;  // its last occurrence, whole
+  bool in_base = false;
+};
+
+void read_new_sections(std::string_view sections, std::vector<NewSection>* news,
+                       std::unordered_map<std::string, std::size_t>* index) {
+  LineSplitter lines(sections, 0);
+  std::size_t begin, end, next;
+  NewSection* current = nullptr;
+  while (lines.next(&begin, &end, &next)) {
+    const std::string_view line = sections.substr(begin, end - begin);
+    std::string_view name;
+    if (section_name(line, &name)) {
+      std::string lowered(name);
+      for (char& c : lowered) c = lower(c);
+      const auto [it, is_new] = index->emplace(lowered, news->size());
+      if (is_new) news->emplace_back();
+      current = &(*news)[it->second];
+      current->last_lines.clear();
+      current->last_lines.push_back(line);
+      continue;
+    }
+    if (current == nullptr) continue;
+    current->last_lines.push_back(line);
+    KeyLine k;
+    if (!key_line(line, &k)) continue;
+    const std::string_view value =
+        line.substr(k.value_begin, k.value_end - k.value_begin);
+    auto same = std::find_if(current->keys.begin(), current->keys.end(),
+                             [&](const NewKey& n) { return n.key == k.key; });
+    if (same == current->keys.end()) {
+      current->keys.push_back({k.key, value, line});
+    } else if (!value.empty()) {
+      same->value = value;
+      same->line = line;
+    }
+  }
+}
+
+// A change to the base: "erase" bytes at "at" replaced by "text".
+struct Edit {
+  std::size_t at;
+  std::size_t erase;
+  std::string text;
+};
+
+// A key line of a base section being updated, with offsets into the base.
+struct BaseKey {
+  std::string_view key;
+  std::size_t value_begin;
+  std::size_t value_end;
+};
+
+// The edits that bring one base section up to date with "update".
+void update_section(std::string_view base, const NewSection& update,
+                    const std::vector<BaseKey>& keys, std::size_t anchor,
+                    std::string_view anchor_end, std::string_view line_end,
+                    std::vector<Edit>* edits) {
+  const std::size_t first = edits->size();
+  std::string added;
+  for (const NewKey& n : update.keys) {
+    if (n.value.empty()) continue;
+    if (is_identity_key(n.key) &&
+        std::any_of(keys.begin(), keys.end(), [&](const BaseKey& b) {
+          return b.value_end > b.value_begin &&
+                 equal_ignoring_case(b.key, n.key);
+        })) {
+      continue;
+    }
+    bool found = false;
+    for (const BaseKey& b : keys) {
+      if (b.key != n.key) continue;
+      found = true;
+      const std::string_view old =
+          base.substr(b.value_begin, b.value_end - b.value_begin);
+      if (old == n.value) continue;
+      std::string text(n.value);
+      // "key =" with nothing after it: keep the blank of "key = value".
+      if (old.empty() && base[b.value_begin - 1] == '=' && b.value_begin >= 2 &&
+          is_blank(base[b.value_begin - 2])) {
+        text.insert(0, " ");
+      }
+      // "key = # comment": the comment needs its blank to stay one.
+      if (old.empty() && b.value_begin < base.size() &&
+          base[b.value_begin] == '#') {
+        text.append(" ");
+      }
+      edits->push_back({b.value_begin, old.size(), std::move(text)});
+    }
+    if (found) continue;
+    // Ending the added lines like the line before them keeps a lone CR
+    // from running into a following LF as one CR LF.
+    if (!anchor_end.empty()) {
+      added.append(n.line);
+      added.append(anchor_end);
+    } else {
+      added.append(line_end);
+      added.append(n.line);
+    }
+  }
+  std::sort(edits->begin() + first, edits->end(),
+            [](const Edit& a, const Edit& b) { return a.at < b.at; });
+  // Every key line lies before the anchor, so the additions come last.
+  if (!added.empty()) edits->push_back({anchor, 0, std::move(added)});
+}
+
+// The line ending of the first line, or kLineEnd when there is none.
+std::string_view first_line_end(std::string_view text) {
+  const std::size_t at = text.find_first_of("\r\n");
+  if (at == std::string_view::npos) return kLineEnd;
+  if (text[at] == '\n') return "\n";
+  return at + 1 < text.size() && text[at + 1] == '\n' ? "\r\n" : "\r";
+}
+
+}  // namespace
+
+bool check_ini_text(std::string_view text, Error* err) {
+  if (text.empty()) return true;
+  const void* nul = std::memchr(text.data(), '\0', text.size());
+  if (nul == nullptr) return true;
+  const std::size_t at = static_cast<const char*>(nul) - text.data();
+  return fail(err, "holds a NUL byte at offset " + std::to_string(at) +
+                       ": not a text file");
+}
+
+bool read_ini_base(const std::string& path, bool must_be_regular,
+                   std::string* text, Error* err) {
+  text->clear();
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (must_be_regular) {
+    if (status.type() == fs::file_type::not_found) return true;
+    if (fs::is_directory(status)) {
+      return fail(err, path, std::strerror(EISDIR));
+    }
+    if (ec) return fail(err, path, ec.message());
+    if (!fs::is_regular_file(status)) {
+      return fail(err, path,
+                  "not a regular file, so there is nothing to merge into; "
+                  "use --base FILE");
+    }
+  }
+  std::unique_ptr<Reader> reader;
+  if (!open_input_file(path, &reader, err)) return false;
+  // Read into a buffer of the file's size, so that a big base costs its
+  // size once; what a FIFO or a growing file holds beyond it is appended.
+  std::size_t used = 0;
+  if (fs::is_regular_file(status)) {
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec) text->resize(static_cast<std::size_t>(size));
+  }
+  std::vector<char> block;
+  for (;;) {
+    const bool full = used == text->size();
+    if (full && block.empty()) block.resize(kReadBlock);
+    char* into = full ? block.data() : &(*text)[used];
+    std::size_t got = 0;
+    if (!reader->read(into, full ? block.size() : text->size() - used, &got,
+                      err)) {
+      text->clear();
+      name_path(err, path);
+      return false;
+    }
+    if (got == 0) break;
+    if (full) text->append(block.data(), got);
+    used += got;
+  }
+  text->resize(used);
+  if (!check_ini_text(*text, err)) {
+    text->clear();
+    name_path(err, path);
+    return false;
+  }
+  return true;
+}
+
+bool merge_ini(std::string_view base, std::string_view sections,
+               const MergeSink& write, MergeCounts* counts, Error* err) {
+  *counts = MergeCounts();
+  if (!check_ini_text(base, err)) return false;
+  std::vector<NewSection> news;
+  std::unordered_map<std::string, std::size_t> index;
+  read_new_sections(sections, &news, &index);
+
+  const std::size_t start =
+      base.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
+  const std::string_view line_end = first_line_end(base);
+  std::vector<Edit> edits;
+  std::vector<BaseKey> keys;
+  NewSection* current = nullptr;  // the base section being updated
+  std::size_t anchor = 0;         // where its missing keys go
+  std::string_view anchor_end;    // the ending of the line before it
+  bool last_blank = true;         // the base's last line is blank
+  std::string_view last_end;      // ... and its line ending
+  std::string lowered;
+
+  LineSplitter lines(base, start);
+  std::size_t begin, end, next;
+  while (lines.next(&begin, &end, &next)) {
+    const std::string_view line = base.substr(begin, end - begin);
+    last_blank = line.find_first_not_of(" \t") == std::string_view::npos;
+    last_end = base.substr(end, next - end);
+    std::string_view name;
+    if (section_name(line, &name)) {
+      if (current != nullptr) {
+        update_section(base, *current, keys, anchor, anchor_end, line_end,
+                       &edits);
+      }
+      lowered.assign(name);
+      for (char& c : lowered) c = lower(c);
+      const auto it = index.find(lowered);
+      current = it == index.end() ? nullptr : &news[it->second];
+      if (current == nullptr) {
+        ++counts->kept;
+        continue;
+      }
+      ++counts->updated;
+      current->in_base = true;
+      keys.clear();
+      anchor = next;
+      anchor_end = last_end;
+      continue;
+    }
+    KeyLine k;
+    if (current == nullptr || !key_line(line, &k)) continue;
+    keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
+    anchor = next;
+    anchor_end = last_end;
+  }
+  if (current != nullptr) {
+    update_section(base, *current, keys, anchor, anchor_end, line_end, &edits);
+  }
+
+  std::size_t pos = 0;
+  for (const Edit& e : edits) {
+    if (!write(base.substr(pos, e.at - pos), err) || !write(e.text, err)) {
+      return false;
+    }
+    pos = e.at + e.erase;
+  }
+  if (!write(base.substr(pos), err)) return false;
+
+  std::string tail;
+  if (!base.empty() && last_end.empty()) tail.append(line_end);
+  if (!base.empty() && !last_blank) {
+    tail.append(last_end.empty() ? line_end : last_end);
+  }
+  for (const NewSection& n : news) {
+    if (n.in_base) continue;
+    ++counts->added;
+    for (std::string_view line : n.last_lines) {
+      tail.append(line);
+      tail.append(line_end);
+    }
+  }
+  if (counts->added == 0) return true;
+  return write(tail, err);
+}
+
+bool merge_ini(std::string_view base, std::string_view sections,
+               std::string* merged, MergeCounts* counts, Error* err) {
+  merged->clear();
+  return merge_ini(
+      base, sections,
+      [merged](std::string_view block, Error*) {
+        merged->append(block);
+        return true;
+      },
+      counts, err);
+}
+
+}  // namespace orbitpick

@@ -1,0 +1,68 @@
+// Writing the INI file so that it appears whole or not at all.
+//
+// The destination is often the planetarium's only copy of its minor-body
+// file. A regular file (or a path not yet there) is therefore written under a
+// temporary name in the same directory and renamed over the destination only
+// once everything has been written, flushed and closed; a failed run leaves
+// the destination exactly as it was. Anything else (/dev/null, /dev/stdout,
+// a FIFO) is opened by its own name and written directly.
+
+#ifndef ORBITPICK_OUTPUT_OUTPUT_FILE_H_
+#define ORBITPICK_OUTPUT_OUTPUT_FILE_H_
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "base/diagnostics.h"
+
+namespace orbitpick {
+
+struct OutputFile {
+  std::string path;              // as the user gave it, named in errors
+  std::filesystem::path target;  // the destination, symbolic links resolved
+  std::filesystem::path temp;    // empty when writing the target directly
+  std::FILE* file = nullptr;
+};
+
+/// Fails when "output" is an existing regular file that is also "input",
+/// however either path is spelled (links, "./", hard links): writing it
+/// would destroy what is being read.
+bool check_output_is_not_input(const std::string& output,
+                               const std::string& input, Error* err);
+
+/// Fails when "output" is an existing regular file that is also what
+/// standard input reads (`orbitpick list.csv - out.ini < out.ini`, or
+/// /dev/stdin as the output).
+bool check_output_is_not_standard_input(const std::string& output, Error* err);
+
+/// Opens "path" for writing: a new temporary file beside its target, or the
+/// target itself, by the name "path", when that is not a regular file. A
+/// new file gets the usual permissions; a replaced one keeps its mode and,
+/// where the caller may set them, its owner and group (not its extended
+/// attributes or ACLs; other hard links keep the old contents). The
+/// temporary name is `.<name>.XXXXXXXX.tmp`, the name cut to fit the file
+/// system. Fails (nothing created) when "path" is empty, the directory is
+/// missing or not writable, "path" is a directory, a regular file the
+/// caller may not write, or a symbolic link that the kernel's
+/// protected-symlinks rule would not follow (one owned by neither the
+/// caller nor the directory's owner, in a sticky world-writable directory).
+/// Every error about the output names "path".
+bool open_output(const std::string& path, OutputFile* out, Error* err);
+
+/// Writes "data"; fails on a write error.
+bool write_output(OutputFile* out, std::string_view data, Error* err);
+
+/// Finishes the file: flushes it to the disk, closes it and renames it over
+/// the destination. On failure discards it (the destination keeps its old
+/// contents).
+bool commit_output(OutputFile* out, Error* err);
+
+/// Closes the file and removes the temporary one; the destination is left as
+/// it was. Safe to call on an output that is not open.
+void discard_output(OutputFile* out);
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_OUTPUT_OUTPUT_FILE_H_

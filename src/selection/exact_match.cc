@@ -1,0 +1,251 @@
+// Matching listed names against whole designations (--exact).
+
+#include "selection/exact_match.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "input/catalogue_columns.h"
+
+namespace orbitpick {
+namespace {
+
+// Base letters of U+00C0 to U+00FF; "" for the two signs among them.
+constexpr const char* kLatin1[64] = {
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i",
+    "i", "i", "i", "d", "n", "o", "o", "o", "o", "o", "",   "o", "u",
+    "u", "u", "u", "y", "th", "ss", "a", "a", "a", "a", "a", "a", "ae",
+    "c", "e", "e", "e", "e", "i", "i", "i", "i", "d", "n", "o", "o",
+    "o", "o", "o", "",  "o", "u", "u", "u", "u", "y", "th", "y"};
+
+// Base letters of U+0100 to U+017F, one each; '*' marks the ligatures
+// U+0132/3 (ij) and U+0152/3 (oe).
+constexpr char kLatinExtendedA[] =
+    "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii**jjkkkllllllllll"
+    "nnnnnnnnnoooooo**rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+static_assert(sizeof kLatinExtendedA - 1 == 128, "one letter per code point");
+
+// What an ASCII byte becomes: itself in lower case, or 0 when dropped.
+struct AsciiTable {
+  char to[128] = {};
+  constexpr AsciiTable() {
+    for (int c = '0'; c <= '9'; ++c) to[c] = static_cast<char>(c);
+    for (int c = 'a'; c <= 'z'; ++c) to[c] = static_cast<char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) to[c] = static_cast<char>(c - 'A' + 'a');
+  }
+};
+constexpr AsciiTable kAscii;
+
+// Appends the normalised form of "text" through "put", which takes a byte.
+template <typename Put>
+void normalize(std::string_view text, Put put) {
+  const auto* u = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char c = u[i];
+    if (c < 0x80) {
+      if (kAscii.to[c] != 0) put(kAscii.to[c]);
+      continue;
+    }
+    // A two-byte UTF-8 sequence in the Latin ranges folds to its letter.
+    if (c >= 0xC3 && c <= 0xC5 && i + 1 < n && (u[i + 1] & 0xC0) == 0x80) {
+      const unsigned cp = ((c & 0x1Fu) << 6) | (u[i + 1] & 0x3Fu);
+      ++i;
+      if (cp >= 0x100) {
+        const char base = kLatinExtendedA[cp - 0x100];
+        if (base != '*') {
+          put(base);
+        } else {
+          const char* pair = (cp & ~1u) == 0x132 ? "ij" : "oe";
+          put(pair[0]);
+          put(pair[1]);
+        }
+      } else if (cp >= 0xC0) {
+        for (const char* p = kLatin1[cp - 0xC0]; *p != '\0'; ++p) put(*p);
+      } else {
+        put(static_cast<char>(c));
+        put(static_cast<char>(u[i]));
+      }
+      continue;
+    }
+    put(static_cast<char>(c));
+  }
+}
+
+std::uint64_t hash_of(std::string_view key) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (const char c : key) {
+    h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  }
+  return h ^ (h >> 31);
+}
+
+// Slot holding "key", or the empty one where it belongs.
+std::size_t slot_of(const ExactIndex& index, std::string_view key,
+                    std::uint64_t hash) {
+  const std::size_t mask = index.slots.size() - 1;
+  std::size_t i = static_cast<std::size_t>(hash) & mask;
+  while (index.slots[i].used && (index.slots[i].hash != hash ||
+                                 index.keys[index.slots[i].key] != key)) {
+    i = (i + 1) & mask;
+  }
+  return i;
+}
+
+// A normalised identity built in place, cut at kMaxIdentityBytes.
+struct Identity {
+  char bytes[kMaxIdentityBytes];
+  std::size_t size = 0;
+  void add(std::string_view text) {
+    normalize(text, [this](char c) {
+      if (size < kMaxIdentityBytes) bytes[size++] = c;
+    });
+  }
+  std::string_view view() const { return std::string_view(bytes, size); }
+};
+
+std::size_t pair_index(unsigned first, unsigned second) {
+  return first | (second << 8);
+}
+
+// False when no key can be the normalised form of "a" followed by "b":
+// their first two bytes are no key's. Looks at only as many bytes as it
+// takes, and lets through what it cannot tell cheaply (non-ASCII bytes).
+inline bool may_be_key(const ExactIndex& index, std::string_view a,
+                       std::string_view b) {
+  unsigned bytes[2] = {0, 0};
+  int have = 0;
+  // Nearly always: two letters or digits at the start ("00433", "Eros").
+  if (a.size() >= 2) {
+    const auto c0 = static_cast<unsigned char>(a[0]);
+    const auto c1 = static_cast<unsigned char>(a[1]);
+    if (c0 < 0x80 && c1 < 0x80 && kAscii.to[c0] != 0 && kAscii.to[c1] != 0) {
+      const std::size_t bit =
+          pair_index(static_cast<unsigned char>(kAscii.to[c0]),
+                     static_cast<unsigned char>(kAscii.to[c1]));
+      return (index.leading_pairs[bit / 64] >> (bit % 64)) & 1;
+    }
+  }
+  const std::string_view parts[2] = {a, b};
+  for (int p = 0; p < 2 && have < 2; ++p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(parts[p].data());
+    for (std::size_t i = 0; i < parts[p].size() && have < 2; ++i) {
+      if (u[i] >= 0x80) return true;
+      const char c = kAscii.to[u[i]];
+      if (c != 0) bytes[have++] = static_cast<unsigned char>(c);
+    }
+  }
+  if (have == 0) return false;
+  const std::size_t bit = pair_index(bytes[0], bytes[1]);
+  return (index.leading_pairs[bit / 64] >> (bit % 64)) & 1;
+}
+
+// Adds the names whose key is the normalised form of "a" followed by "b".
+// The check of the first bytes is inlined: it turns away nearly every call.
+void look_up_whole(const ExactIndex& index, std::string_view a,
+                   std::string_view b, std::vector<std::uint32_t>* hits) {
+  Identity identity;
+  identity.add(a);
+  identity.add(b);
+  find_identity(index, identity.view(), hits);
+}
+
+inline void look_up(const ExactIndex& index, std::string_view a,
+                    std::string_view b, std::vector<std::uint32_t>* hits) {
+  if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits);
+}
+
+
+}  // namespace
+
+void normalize_name(std::string_view text, std::string* out) {
+  normalize(text, [out](char c) { out->push_back(c); });
+}
+
+ExactIndex build_exact_index(const std::vector<std::string>& names) {
+  ExactIndex index;
+  std::size_t size = 16;
+  while (size < names.size() * 2) size *= 2;
+  index.slots.assign(size, ExactIndex::Slot());
+  // Keys in order of first appearance, then the names of each key grouped.
+  std::vector<std::uint32_t> key_of(names.size(), 0);
+  std::vector<std::uint32_t> count;
+  std::string key;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    key.clear();
+    normalize_name(names[i], &key);
+    if (key.empty() || key.size() > kMaxIdentityBytes) {
+      key_of[i] = UINT32_MAX;  // can equal no identity
+      continue;
+    }
+    const std::uint64_t hash = hash_of(key);
+    const std::size_t s = slot_of(index, key, hash);
+    if (!index.slots[s].used) {
+      index.slots[s] = {hash, static_cast<std::uint32_t>(index.keys.size()),
+                        true};
+      index.keys.push_back(key);
+      count.push_back(0);
+    }
+    key_of[i] = index.slots[s].key;
+    ++count[key_of[i]];
+  }
+  index.leading_pairs.assign(65536 / 64, 0);
+  for (const std::string& k : index.keys) {
+    const std::size_t bit = pair_index(
+        static_cast<unsigned char>(k[0]),
+        k.size() > 1 ? static_cast<unsigned char>(k[1]) : 0u);
+    index.leading_pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  index.first.assign(index.keys.size() + 1, 0);
+  for (std::size_t k = 0; k < index.keys.size(); ++k) {
+    index.first[k + 1] = index.first[k] + count[k];
+  }
+  index.names_of.resize(index.first.back());
+  std::vector<std::uint32_t> next(index.first.begin(), index.first.end() - 1);
+  for (std::uint32_t i = 0; i < names.size(); ++i) {
+    if (key_of[i] != UINT32_MAX) index.names_of[next[key_of[i]]++] = i;
+  }
+  return index;
+}
+
+void find_identity(const ExactIndex& index, std::string_view identity,
+                   std::vector<std::uint32_t>* hits) {
+  if (identity.empty() || index.keys.empty()) return;
+  const ExactIndex::Slot& slot =
+      index.slots[slot_of(index, identity, hash_of(identity))];
+  if (!slot.used) return;
+  for (std::uint32_t i = index.first[slot.key]; i < index.first[slot.key + 1];
+       ++i) {
+    hits->push_back(index.names_of[i]);
+  }
+}
+
+void exact_names_in_line(const ExactIndex& index, std::string_view line,
+                         std::vector<std::uint32_t>* hits) {
+  if (index.keys.empty()) return;
+  look_up(index, field(line, mpcorb::kPacked), {}, hits);
+
+  // "(433) Eros" is a number and a name; "2004 PC112" a name alone. The
+  // blanks around them need no trimming: normalising drops them.
+  std::string_view designation = field(line, mpcorb::kDesignation);
+  const std::size_t start = designation.find_first_not_of(' ');
+  if (start == std::string_view::npos) return;
+  designation.remove_prefix(start);
+  std::string_view number;
+  if (designation.front() == '(') {
+    const std::size_t close = designation.find(')');
+    if (close != std::string_view::npos) {
+      number = designation.substr(1, close - 1);
+      designation.remove_prefix(close + 1);
+      if (!designation.empty() && designation.front() == ' ') {
+        designation.remove_prefix(1);
+      }
+    }
+  }
+  look_up(index, designation, {}, hits);
+  if (number.empty()) return;
+  look_up(index, number, {}, hits);
+  look_up(index, number, designation, hits);
+}
+
+}  // namespace orbitpick

@@ -1,0 +1,69 @@
+// Matching listed names against whole designations (--exact).
+//
+// A listed name selects a catalogue object when, after both sides are
+// normalised, it equals one of the object's identities: its packed
+// designation (00001, D4340, K04PB2C), its number (1), its name or
+// provisional designation (Ceres, 2017 CX33), and its readable designation,
+// number and name together ((1) Ceres, 1 Ceres), which is also its section
+// key (1ceres). Normalising folds ASCII case and the Latin letters with
+// diacritics of UTF-8 (Šteins, Lutèce) to their base letters and drops
+// everything but letters and digits, so that "2004PC112", "(1)Ceres" and
+// "1 ceres" all find their object.
+
+#ifndef ORBITPICK_SELECTION_EXACT_MATCH_H_
+#define ORBITPICK_SELECTION_EXACT_MATCH_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orbitpick {
+
+/// The longest normalised identity that is looked up; longer text cannot be
+/// an identity of a catalogue line and is cut there.
+constexpr std::size_t kMaxIdentityBytes = 64;
+
+/// Appends the normalised form of "text" to "out": ASCII letters in lower
+/// case, digits, the base letters of Latin letters with diacritics (U+00C0
+/// to U+017F; æ, œ, ß, þ and ĳ as two letters); all else is dropped, except
+/// the bytes of other non-ASCII characters, which are kept as they are so
+/// that they never match plain ASCII text.
+void normalize_name(std::string_view text, std::string* out);
+
+/// The listed names, normalised, ready to be looked up.
+struct ExactIndex {
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t key = 0;  // into "keys"; meaningful when "used"
+    bool used = false;
+  };
+  std::vector<std::string> keys;            // distinct normalised names
+  std::vector<std::uint32_t> first;         // per key: into "names_of"
+  std::vector<std::uint32_t> names_of;      // target-list indices, by key
+  std::vector<Slot> slots;                  // a power of two in size
+  // One bit for each pair of first two bytes of a key (the second 0 for a
+  // one-byte key): most identities of most lines are turned away by it
+  // before they are normalised whole.
+  std::vector<std::uint64_t> leading_pairs;
+};
+
+/// Builds the index of "names" (the target list). A name that normalises to
+/// nothing (only punctuation) selects nothing.
+ExactIndex build_exact_index(const std::vector<std::string>& names);
+
+/// Adds to "hits" the target-list index of every name whose normalised form
+/// is "identity" (already normalised).
+void find_identity(const ExactIndex& index, std::string_view identity,
+                   std::vector<std::uint32_t>* hits);
+
+/// Adds to "hits" every listed name that one of the identities of the
+/// catalogue line "line" selects; an index may be added more than once.
+/// Columns missing from a short line count as blank.
+void exact_names_in_line(const ExactIndex& index, std::string_view line,
+                         std::vector<std::uint32_t>* hits);
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_SELECTION_EXACT_MATCH_H_

@@ -1,0 +1,65 @@
+// Reading an input in blocks of whole lines.
+
+#include "input/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace orbitpick {
+namespace {
+
+std::vector<std::string> runs_of(const std::string& text, std::size_t buffer,
+                                 std::size_t step, std::size_t max_line,
+                                 Error* err) {
+  test::StringReader reader(text, step);
+  LineBuffer lines;
+  init_line_buffer(&lines, &reader, buffer, max_line);
+  std::vector<std::string> runs;
+  std::string_view run;
+  *err = Error();
+  while (next_lines(&lines, &run, err)) runs.emplace_back(run);
+  return runs;
+}
+
+TEST(LineBuffer, RunsAreWholeLinesThatAddUpToTheInput) {
+  const std::string text = "a\nbb\n\nccc\n" + std::string(100, 'd') + "\ne";
+  for (std::size_t buffer : {1, 2, 3, 7, 64, 1000}) {
+    for (std::size_t step : {1, 3, 1000}) {
+      Error err;
+      const std::vector<std::string> runs =
+          runs_of(text, buffer, step, kMaxLineBytes, &err);
+      EXPECT_EQ("", err.what);
+      std::string joined;
+      for (std::size_t i = 0; i < runs.size(); ++i) {
+        joined += runs[i];
+        if (i + 1 < runs.size()) {
+          EXPECT_EQ('\n', runs[i].back());
+        }
+      }
+      EXPECT_EQ(text, joined) << buffer << " " << step;
+      EXPECT_EQ("e", runs.back().substr(runs.back().size() - 1));
+    }
+  }
+}
+
+TEST(LineBuffer, LineLongerThanTheLimitIsRefused) {
+  Error err;
+  runs_of("short\n" + std::string(100, 'x') + "\n", 8, 1000, 64, &err);
+  EXPECT_EQ("line longer than 64 bytes", err.what);
+  runs_of("short\n" + std::string(63, 'x') + "\n", 8, 1000, 64, &err);
+  EXPECT_EQ("", err.what);
+}
+
+TEST(LineBuffer, CountNewlines) {
+  const std::string text =
+      std::string(1000, 'x') + "\n\n" + std::string(37, '\n') + "y";
+  EXPECT_EQ(39, count_newlines(text.data(), text.data() + text.size()));
+  EXPECT_EQ(0, count_newlines(text.data(), text.data()));
+}
+
+}  // namespace
+}  // namespace orbitpick

@@ -1,0 +1,292 @@
+// The one-pass name matcher against the plain search it replaces: a
+// substring find of every name in every line.
+
+#include "selection/name_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "conversion/catalogue.h"
+#include "test_util.h"
+
+namespace orbitpick {
+namespace {
+
+// The ways one list can be searched: each filter (64-byte lookups, nibble
+// shuffles, plain loop) with the exact check, the automaton from the start,
+// or the automaton taking over after a few positions. Modes the processor
+// lacks fall back to the plain loop.
+constexpr int kModes = 9;
+
+void set_mode(NameMatcher* m, int mode) {
+  const int filter = mode % 3;
+  m->use_vbmi = m->use_vbmi && filter == 0;
+  m->use_simd = m->use_simd && filter != 2;
+  m->always_automaton = mode / 3 == 1;
+  if (mode / 3 == 2) m->work_slack = 0;
+}
+
+std::vector<std::uint32_t> naive_hits(const std::vector<std::string>& names,
+                                      std::string_view line) {
+  std::vector<std::uint32_t> hits;
+  for (std::uint32_t i = 0; i < names.size(); ++i) {
+    if (line.find(names[i]) != std::string_view::npos) hits.push_back(i);
+  }
+  return hits;
+}
+
+std::vector<std::uint32_t> fast_hits(const NameMatcher& m,
+                                     std::string_view line) {
+  // Each name once, in list order, however often "line" holds it.
+  std::vector<NameMatch> matches;
+  MatchState state;
+  find_names(m, line, &state, &matches);
+  std::vector<std::uint32_t> hits;
+  for (const NameMatch& match : matches) hits.push_back(match.name);
+  std::sort(hits.begin(), hits.end());
+  hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+  return hits;
+}
+
+// The whole catalogue through the plain search: every line after the header,
+// every name in list order.
+std::string naive_scan(const std::string& catalogue,
+                       const std::vector<std::string>& names) {
+  std::string out;
+  std::size_t pos = 0;
+  for (int line_no = 1; pos < catalogue.size(); ++line_no) {
+    std::size_t end = catalogue.find('\n', pos);
+    if (end == std::string::npos) end = catalogue.size();
+    const std::string_view line(catalogue.data() + pos, end - pos);
+    pos = end + 1;
+    if (line_no <= kHeaderLines) continue;
+    Error skip;
+    for (const std::string& name : names) {
+      if (line.find(name) != std::string_view::npos &&
+          check_section_line(line, &skip)) {
+        write_section(line, &out);
+      }
+    }
+  }
+  return out;
+}
+
+std::string fast_scan(const std::string& catalogue,
+                      const std::vector<std::string>& names, int mode,
+                      std::size_t buffer_bytes, std::size_t step) {
+  NameMatcher m = build_name_matcher(names);
+  set_mode(&m, mode);
+  test::StringReader reader(catalogue, step);
+  std::string out;
+  ScanOptions options;
+  options.buffer_bytes = buffer_bytes;
+  options.flush_bytes = 1000;
+  options.warn = [](const std::string&) {};
+  options.write = [&](std::string_view block, Error*) {
+    out.append(block);
+    return true;
+  };
+  std::int64_t lines = 0;
+  Error err;
+  // A catalogue without an orbit line fails the scan, and gives no section
+  // either way.
+  scan_catalogue(&reader, m, options, &lines, &err);
+  return out;
+}
+
+TEST(NameMatcher, FindsOverlappingAndNestedNames) {
+  const std::vector<std::string> names = {
+      "Apollo", "Apollonia", "llo", "o", "onia", "2004 PC1", "2004 PC112"};
+  for (int mode = 0; mode < kModes; ++mode) {
+    NameMatcher m = build_name_matcher(names);
+    set_mode(&m, mode);
+    EXPECT_EQ((std::vector<std::uint32_t>{0, 1, 2, 3, 4}),
+              fast_hits(m, "   (358) Apollonia"));
+    EXPECT_EQ((std::vector<std::uint32_t>{5, 6}), fast_hits(m, "2004 PC112"));
+    EXPECT_EQ((std::vector<std::uint32_t>{5}), fast_hits(m, "x2004 PC11"));
+    EXPECT_EQ(std::vector<std::uint32_t>{}, fast_hits(m, "2004 PC"));
+  }
+}
+
+TEST(NameMatcher, NamesAtTheEdgesOfTheText) {
+  const std::vector<std::string> names = {"ab", "b", "xyz"};
+  for (int mode = 0; mode < kModes; ++mode) {
+    NameMatcher m = build_name_matcher(names);
+    set_mode(&m, mode);
+    for (std::size_t pad = 0; pad < 70; ++pad) {
+      const std::string tail = std::string(pad, '.') + "xyz";
+      EXPECT_EQ(std::vector<std::uint32_t>{2}, fast_hits(m, tail)) << pad;
+      const std::string head = "ab" + std::string(pad, '.');
+      EXPECT_EQ((std::vector<std::uint32_t>{0, 1}), fast_hits(m, head)) << pad;
+    }
+  }
+}
+
+TEST(NameMatcher, NoNamesMatchNothing) {
+  const NameMatcher m = build_name_matcher({});
+  EXPECT_TRUE(fast_hits(m, "Ceres").empty());
+}
+
+// Random lines over a small alphabet, so that names overlap, contain each
+// other and repeat, against random name lists: every line, every name.
+TEST(NameMatcher, AgreesWithSubstringSearchOnRandomLines) {
+  std::mt19937 rng(20261207);
+  const std::string alphabet = "aAb 0129.\r\t\"(-";
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> names(1 + rng() % 40);
+    for (std::string& name : names) {
+      name.resize(1 + rng() % (round % 3 == 0 ? 3 : 12));
+      for (char& c : name) c = alphabet[rng() % alphabet.size()];
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (int mode = 0; mode < kModes; ++mode) {
+      NameMatcher m = build_name_matcher(names);
+      set_mode(&m, mode);
+      for (int i = 0; i < 30; ++i) {
+        std::string line(rng() % 250, ' ');
+        for (char& c : line) c = alphabet[rng() % alphabet.size()];
+        ASSERT_EQ(naive_hits(names, line), fast_hits(m, line))
+            << "round " << round << " mode " << mode << " line [" << line
+            << "]";
+      }
+    }
+  }
+}
+
+TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
+  std::mt19937 rng(7);
+  const char* const pool[] = {
+      "Ceres", "Ceresia", "eres", "Vesta", "Eros", "2004 PC112", "2004 PC1",
+      "1",     "0.0",     "K25",  "e",     "(4)",  "12",         "Vesta Ceres"};
+  for (int round = 0; round < 1000; ++round) {
+    std::string catalogue = test::catalogue_header();
+    const int lines = static_cast<int>(rng() % 60);
+    for (int i = 0; i < lines; ++i) {
+      switch (rng() % 6) {
+        case 0:
+          catalogue += std::string(rng() % 600, "Ce res\r"[rng() % 7]);
+          break;
+        case 1:
+          catalogue += test::catalogue_line(rng() % 20, pool[rng() % 14]);
+          catalogue.resize(catalogue.size() - rng() % 60);
+          break;
+        default:
+          catalogue += test::catalogue_line(rng() % 200000, pool[rng() % 14],
+                                            rng() % 9 ? "K2555" : "X2555");
+      }
+      if (i + 1 < lines || rng() % 2) catalogue += "\n";
+    }
+    std::vector<std::string> names;
+    // Up to four names take the two-byte filter, more the six-byte one.
+    for (int i = 0, n = 1 + rng() % 12; i < n; ++i) {
+      names.push_back(pool[rng() % 14]);
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    const std::string expected = naive_scan(catalogue, names);
+    for (int mode = 0; mode < kModes; ++mode) {
+      const std::size_t buffer = 1 + rng() % 700;
+      const std::size_t step = 1 + rng() % 1000;
+      ASSERT_EQ(expected, fast_scan(catalogue, names, mode, buffer, step))
+          << "round " << round << " mode " << mode << " buffer " << buffer;
+    }
+  }
+}
+
+// Lists that defeat the filter, each in one long text of many lines: the
+// automaton takes over (at its first position here, since the budget is
+// small) and finds what the plain search finds, once per line, in order.
+TEST(NameMatcher, AutomatonTakesOverFromListsThatDefeatTheFilter) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> names;
+    std::string line;
+  };
+  std::vector<std::string> shared_prefix;
+  for (int i = 0; i < 300; ++i) {
+    shared_prefix.push_back("MPCLINUX   0000 " + std::to_string(1000 + i));
+  }
+  shared_prefix.push_back("MPCLINUX   0000 1");
+  std::vector<std::string> chain;  // "a", "aa", ..., and a near miss
+  for (int i = 1; i <= 40; ++i) chain.push_back(std::string(i, 'a'));
+  chain.push_back(std::string(60, 'a') + "b");
+  const Case cases[] = {
+      {"shared prefix", shared_prefix,
+       "x MPCLINUX   0000 1042 MPCLINUX   0000 1299 MPCLINUX   0000 12"},
+      {"near miss",
+       {std::string(500, 'a') + "b", "ab"},
+       std::string(3000, 'a') + "b" + std::string(700, 'a')},
+      {"chain", chain, std::string(2000, 'a') + "b"},
+      {"nested",
+       {"Apollo", "Apollonia", "pollo", "o", "lonia"},
+       "(358) Apollonia Apollo"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    for (int i = 0; i < 20; ++i) text += c.line + (i % 2 ? "\n" : " z\n");
+    std::vector<NameMatch> expected;
+    for (std::size_t start = 0; start < text.size();) {
+      const std::size_t end = text.find('\n', start);
+      const std::string_view line(text.data() + start, end - start);
+      for (std::uint32_t i = 0; i < c.names.size(); ++i) {
+        const std::size_t at = line.find(c.names[i]);
+        if (at == std::string_view::npos) continue;
+        expected.push_back({static_cast<std::uint32_t>(start + at), i,
+                            static_cast<std::uint32_t>(start)});
+      }
+      start = end + 1;
+    }
+    auto by_offset = [](const NameMatch& a, const NameMatch& b) {
+      return a.offset != b.offset ? a.offset < b.offset : a.name < b.name;
+    };
+    std::stable_sort(expected.begin(), expected.end(), by_offset);
+    NameMatcher m = build_name_matcher(c.names);
+    m.work_slack = 0;
+    MatchState state;
+    std::vector<NameMatch> matches;
+    EXPECT_EQ(20, find_names(m, text, &state, &matches)) << c.what;
+    EXPECT_TRUE(state.use_automaton) << c.what;
+    // Names at one offset may come in any order.
+    for (std::size_t i = 1; i < matches.size(); ++i) {
+      EXPECT_LE(matches[i - 1].offset, matches[i].offset) << c.what;
+    }
+    std::stable_sort(matches.begin(), matches.end(), by_offset);
+    ASSERT_EQ(expected.size(), matches.size()) << c.what;
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+      EXPECT_EQ(expected[i].offset, matches[i].offset) << c.what << " " << i;
+      EXPECT_EQ(expected[i].name, matches[i].name) << c.what << " " << i;
+      EXPECT_EQ(expected[i].line_start, matches[i].line_start) << c.what;
+    }
+  }
+}
+
+// The budget is far above what a list the filter works for costs: 10,000
+// names against 5,000 catalogue lines that hold a quarter of them.
+TEST(NameMatcher, OrdinaryListsKeepTheExactCheck) {
+  std::mt19937 rng(14);
+  std::vector<std::string> names;
+  std::string text;
+  for (int i = 0; i < 10000; ++i) {
+    std::string name(1, static_cast<char>('A' + rng() % 26));
+    for (int k = 0, n = 4 + rng() % 10; k < n; ++k) {
+      name += static_cast<char>('a' + rng() % 26);
+    }
+    names.push_back(name);
+    if (i % 2 == 0) text += test::catalogue_line(i + 1, name) + "\n";
+  }
+  const NameMatcher m = build_name_matcher(names);
+  MatchState state;
+  std::vector<NameMatch> matches;
+  find_names(m, text, &state, &matches);
+  EXPECT_LE(5000u, matches.size());
+  EXPECT_FALSE(state.use_automaton);
+  EXPECT_GT(text.size() / 4, state.work);
+}
+
+}  // namespace
+}  // namespace orbitpick
