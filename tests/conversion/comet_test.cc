@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/catalogue_section.h"
 #include "test_util.h"
 
 namespace orbitpick {
