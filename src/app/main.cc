@@ -106,9 +106,8 @@ bool open_inputs(const RunOptions& o, Inputs* in, Error* err) {
        {&o.list_path, &o.catalogue_path, &o.comets_path}) {
     if (input->empty()) continue;
     const bool apart =
-        *input == "-"
-            ? check_output_is_not_standard_input(o.output_path, err)
-            : check_output_is_not_input(o.output_path, *input, err);
+        *input == "-" ? check_output_is_not_standard_input(o.output_path, err)
+                      : check_output_is_not_input(o.output_path, *input, err);
     if (!apart) return false;
   }
   return true;
@@ -191,8 +190,8 @@ void select_targets(const RunOptions& o, Targets* targets, Selection* sel) {
   init_account(&sel->account, targets->names.size());
   if (o.exact) sel->exact = build_exact_index(targets->names);
   // The exact path looks names up by designation and needs no matcher.
-  sel->matcher = build_name_matcher(
-      o.exact ? std::vector<std::string>() : std::move(targets->names));
+  sel->matcher = build_name_matcher(o.exact ? std::vector<std::string>()
+                                            : std::move(targets->names));
   // The names stay in the matcher; the account reads them there.
   sel->names = o.exact ? &targets->names : &sel->matcher.names;
 }
@@ -250,10 +249,9 @@ bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
                       &scans->catalogue_lines, err)) {
     return false;
   }
-  return !in.comets ||
-         scan_comets(in.comets.get(), sel->matcher,
-                     scan_options(o, o.comets_path, sel, write),
-                     &scans->comets, err);
+  return !in.comets || scan_comets(in.comets.get(), sel->matcher,
+                                   scan_options(o, o.comets_path, sel, write),
+                                   &scans->comets, err);
 }
 
 // The base with the new sections merged in, written to the output.
@@ -330,8 +328,8 @@ int run(const RunOptions& o) {
   select_targets(o, &targets, &selection);
 
   std::string sections;  // with --merge: every new section
-  const SectionSink sink = o.merge ? gather_into(&sections, o.output_path)
-                                   : write_into(&ini);
+  const SectionSink sink =
+      o.merge ? gather_into(&sections, o.output_path) : write_into(&ini);
   Scans scans;
   if (!scan_inputs(o, in, &selection, sink, &scans, &err)) {
     return fail_run(err);

@@ -6,13 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <iterator>
+#include <new>
 #include <unordered_map>
 
+#include "base/text.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
-#include "base/text.h"
 
 namespace orbitpick {
 namespace {

@@ -73,8 +73,7 @@ bool convert_matches(Conversion* c, std::string_view body,
   return true;
 }
 
-bool convert_selected(Conversion* c, std::string_view line,
-                      std::int64_t number,
+bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err) {
   if (hits.empty()) return true;
   if (c->options.account != nullptr) {

@@ -73,8 +73,7 @@ bool convert_matches(Conversion* c, std::string_view body,
 /// Converts one line that the listed names "hits" (distinct) select: one
 /// section, or a warning naming line "number" of the file. Fails when
 /// writing fails.
-bool convert_selected(Conversion* c, std::string_view line,
-                      std::int64_t number,
+bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err);
 
 /// Hands "write" the sections still held.

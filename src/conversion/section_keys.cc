@@ -62,8 +62,7 @@ bool merge_only_fills(std::string_view name) {
 }
 
 void append_section(std::string_view name, const SectionValue* values,
-                    std::size_t count, SectionFormat format,
-                    std::string* out) {
+                    std::size_t count, SectionFormat format, std::string* out) {
   const bool extended = format == SectionFormat::kExtended;
   out->append("[");
   out->append(name);
