@@ -359,10 +359,7 @@ TEST_F(MergeCliTest, MergeCombinesWithEveryOtherOption) {
     std::string halley;  // Halley's epoch after the merge
     std::string report;  // what the merge into the stock base says
   } cases[] = {
-      {{"--extended"},
-       "0.15",
-       "1",
-       "1 section updated, 1 added, 1 kept"},
+      {{"--extended"}, "0.15", "1", "1 section updated, 1 added, 1 kept"},
       {{"--exact"}, "0.5", "1", "1 section updated, 1 added, 1 kept"},
       {{"--comets", "CometEls.txt"},
        "0.5",
