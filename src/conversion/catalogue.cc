@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/threads.h"
+#include "conversion/parallel_scan.h"
 #include "input/line_reader.h"
 #include "selection/exact_match.h"
 
@@ -46,19 +48,106 @@ bool convert_exact(Conversion* c, std::string_view body,
   return true;
 }
 
+// What one thread's scan of the catalogue keeps from one run of lines to
+// the next.
+struct LineScan {
+  MatchState state;
+  std::vector<NameMatch> matches;
+  std::vector<std::uint32_t> hits;
+};
+
+// Converts "body", whole lines after the file's first "lines_before"
+// catalogue lines, and sets *lines to its lines.
+bool scan_lines(Conversion* c, const NameMatcher& matcher,
+                std::string_view body, std::int64_t lines_before,
+                LineScan* scan, std::int64_t* lines, Error* err) {
+  if (c->options.exact != nullptr) {
+    return convert_exact(c, body, lines_before, lines, &scan->hits, err);
+  }
+  scan->matches.clear();
+  *lines = find_names(matcher, body, &scan->state, &scan->matches) +
+           (body.back() != '\n' ? 1 : 0);
+  return convert_matches(c, body, scan->matches, lines_before, err);
+}
+
+// MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
+// Distant.txt) do not, and their first line is already an orbit.
+int header_lines_before(std::string_view text, Error* skip) {
+  std::string_view first;
+  take_line(&text, &first);
+  return check_section_line(first, skip) ? 0 : kHeaderLines;
+}
+
+bool fail_no_orbit_lines(const ScanOptions& options, Error* err) {
+  return fail(err, options.path,
+              "no orbit lines: expected the Minor Planet Center's one-line "
+              "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
+              "with a packed epoch in columns 21-25");
+}
+
+// The scan of a catalogue that lies whole in memory: its pieces converted
+// on every thread there is, then told and handed on in the file's order,
+// so that all that comes out is what the scan of its runs in turn gives.
+bool scan_in_memory(std::string_view text, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err) {
+  Conversion scan(options, kMinorPlanetLines);
+  scan.header_lines = header_lines_before(text, &scan.skip);
+  std::string_view body = text;
+  std::string_view header_line;
+  for (std::int64_t left = scan.header_lines;
+       left > 0 && take_line(&body, &header_line); --left) {
+  }
+
+  const int threads =
+      options.threads > 0 ? options.threads : usable_processors();
+  std::vector<LineScan> scans(static_cast<std::size_t>(threads));
+  const ScanPiece scan_piece = [&](int worker, PieceResult* piece) {
+    Conversion c(options, kMinorPlanetLines);
+    c.log = &piece->log;
+    piece->orbit_line = has_orbit_line(piece->text, &c.skip);
+    piece->ok = scan_lines(&c, matcher, piece->text, 0, &scans[worker],
+                           &piece->lines, &piece->err);
+    piece->sections = std::move(c.out);
+  };
+  bool seen_orbit_line = false;
+  std::int64_t count = 0;  // catalogue lines before the piece
+  const CommitPiece commit = [&](PieceResult* piece) {
+    if (!piece->ok) {
+      *err = piece->err;
+      name_path(err, options.path);
+      return false;
+    }
+    seen_orbit_line = seen_orbit_line || piece->orbit_line;
+    replay_piece(&scan, piece->log, count);
+    if (!add_piece_sections(&scan, piece->sections, err)) return false;
+    report_progress(options, count, piece->lines);
+    count += piece->lines;
+    return true;
+  };
+  if (!scan_in_pieces(body, threads, options.piece_bytes, kMaxLineBytes,
+                      scan_piece, commit)) {
+    return false;
+  }
+  if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
+  *lines = count;
+  return finish_conversion(&scan, err);
+}
+
 }  // namespace
 
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                     const ScanOptions& options, std::int64_t* lines,
                     Error* err) {
   *err = Error();
+  if (!reader->mapped().empty()) {
+    return scan_in_memory(reader->mapped(), matcher, options, lines, err);
+  }
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   Conversion scan(options, kMinorPlanetLines);
   bool seen_orbit_line = false;
-  MatchState state;
-  std::vector<NameMatch> matches;
-  std::vector<std::uint32_t> hits;
+  LineScan line_scan;
 
   int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -66,12 +155,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   LinesRead got;
   while ((got = next_lines(&buffer, &run, err)) == LinesRead::kRun) {
     if (header_left < 0) {
-      // MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
-      // Distant.txt) do not, and their first line is already an orbit.
-      std::string_view first_run = run;
-      std::string_view first;
-      take_line(&first_run, &first);
-      header_left = check_section_line(first, &scan.skip) ? 0 : kHeaderLines;
+      header_left = header_lines_before(run, &scan.skip);
       scan.header_lines = header_left;
     }
     std::string_view header_line;
@@ -83,32 +167,18 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     const std::string_view body = run;
     if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
-    if (options.exact == nullptr) {
-      matches.clear();
-      run_lines = find_names(matcher, body, &state, &matches) +
-                  (body.back() != '\n' ? 1 : 0);
-      if (!convert_matches(&scan, body, matches, count, err)) return false;
-    } else if (!convert_exact(&scan, body, count, &run_lines, &hits, err)) {
+    if (!scan_lines(&scan, matcher, body, count, &line_scan, &run_lines,
+                    err)) {
       return false;
     }
-    if (options.progress) {
-      for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
-           next <= count + run_lines; next += kProgressEvery) {
-        options.progress(next);
-      }
-    }
+    report_progress(options, count, run_lines);
     count += run_lines;
   }
   if (got == LinesRead::kFailed) {
     name_path(err, options.path);
     return false;
   }
-  if (!seen_orbit_line) {
-    return fail(err, options.path,
-                "no orbit lines: expected the Minor Planet Center's one-line "
-                "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
-                "with a packed epoch in columns 21-25");
-  }
+  if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
   *lines = count;
   return finish_conversion(&scan, err);
 }

@@ -2,23 +2,47 @@
 
 #include "conversion/conversion.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace orbitpick {
 
 Conversion::Conversion(const ScanOptions& o, const LineKind& k)
     : options(o), kind(k) {
-  out.reserve(o.flush_bytes + 4096);
+  out.reserve(std::min<std::size_t>(o.flush_bytes, 1 << 20) + 4096);
 }
 
 namespace {
 
 // The line of "number" (1-based in the file) is not converted: say why.
-void warn_skipped(const Conversion& c, std::int64_t number) {
-  if (c.options.warn) {
+void warn_skipped(const Conversion& c, std::int64_t number,
+                  const std::string& reason) {
+  if (c.log != nullptr) {
+    c.log->skipped.emplace_back(number, reason);
+  } else if (c.options.warn) {
     c.options.warn(format_line_warning(c.options.path, number,
-                                       c.skip.what + "; line skipped"));
+                                       reason + "; line skipped"));
   }
+}
+
+// Counts one line of listed name "name" in the account.
+void count_name(Conversion* c, std::uint32_t name,
+                std::string_view designation) {
+  if (c->log != nullptr) {
+    c->log->counted.emplace_back(name, designation);
+  } else if (c->options.account != nullptr) {
+    count_line(c->options.account, name, designation);
+  }
+}
+
+// Hands on the sections held once enough have gathered.
+bool flush_sections(Conversion* c, Error* err) {
+  if (c->log != nullptr || c->out.size() < c->options.flush_bytes) {
+    return true;
+  }
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
+  return true;
 }
 
 // Appends "copies" sections of "line" and hands them on once enough
@@ -28,10 +52,7 @@ bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
   for (std::size_t k = 0; k < copies; ++k) {
     c->kind.write(line, &c->out, c->options.format);
   }
-  if (c->out.size() < c->options.flush_bytes) return true;
-  if (!c->options.write(c->out, err)) return false;
-  c->out.clear();
-  return true;
+  return flush_sections(c, err);
 }
 
 }  // namespace
@@ -56,16 +77,15 @@ bool convert_matches(Conversion* c, std::string_view body,
     if (line_end == nullptr) line_end = end;
     const std::string_view line(line_begin, line_end - line_begin);
 
-    if (c->options.account != nullptr) {
+    if (c->options.account != nullptr || c->log != nullptr) {
       for (std::size_t k = first; k < i; ++k) {
-        count_line(c->options.account, matches[k].name,
-                   c->kind.designation(line));
+        count_name(c, matches[k].name, c->kind.designation(line));
       }
     }
     if (!c->kind.check(line, &c->skip)) {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;
-      warn_skipped(*c, line_base + 1 + c->header_lines);
+      warn_skipped(*c, line_base + 1 + c->header_lines, c->skip.what);
       continue;
     }
     if (!add_sections(c, line, i - first, err)) return false;
@@ -76,16 +96,42 @@ bool convert_matches(Conversion* c, std::string_view body,
 bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err) {
   if (hits.empty()) return true;
-  if (c->options.account != nullptr) {
+  if (c->options.account != nullptr || c->log != nullptr) {
     for (const std::uint32_t name : hits) {
-      count_line(c->options.account, name, c->kind.designation(line));
+      count_name(c, name, c->kind.designation(line));
     }
   }
   if (!c->kind.check(line, &c->skip)) {
-    warn_skipped(*c, number);
+    warn_skipped(*c, number, c->skip.what);
     return true;
   }
   return add_sections(c, line, 1, err);
+}
+
+void replay_piece(Conversion* c, const PieceLog& log,
+                  std::int64_t lines_before) {
+  for (const auto& [name, designation] : log.counted) {
+    count_name(c, name, designation);
+  }
+  for (const auto& [number, reason] : log.skipped) {
+    warn_skipped(*c, lines_before + c->header_lines + number, reason);
+  }
+}
+
+bool add_piece_sections(Conversion* c, std::string_view sections,
+                        Error* err) {
+  c->out.append(sections);
+  return flush_sections(c, err);
+}
+
+void report_progress(const ScanOptions& options, std::int64_t lines_before,
+                     std::int64_t lines) {
+  if (!options.progress) return;
+  for (std::int64_t next =
+           (lines_before / kProgressEvery + 1) * kProgressEvery;
+       next <= lines_before + lines; next += kProgressEvery) {
+    options.progress(next);
+  }
 }
 
 bool finish_conversion(Conversion* c, Error* err) {

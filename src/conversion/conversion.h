@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/diagnostics.h"
@@ -40,6 +41,21 @@ struct ScanOptions {
   const ExactIndex* exact = nullptr;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
+  // A catalogue already in memory (a mapped file) is cut at line ends into
+  // pieces of about piece_bytes, scanned on "threads" threads (0: one per
+  // processor the process may use) and put back in the file's order. Tests
+  // make both small to cut it everywhere.
+  int threads = 0;
+  std::size_t piece_bytes = std::size_t{1} << 20;
+};
+
+/// What the conversion of one piece of a catalogue leaves to be told in the
+/// file's order, once the lines before the piece are counted: the lines it
+/// skipped, numbered from the piece's first line (1), with the reason, and
+/// each listed name's lines, with their designation.
+struct PieceLog {
+  std::vector<std::pair<std::int64_t, std::string>> skipped;
+  std::vector<std::pair<std::uint32_t, std::string_view>> counted;
 };
 
 /// How the lines of one kind of catalogue become sections.
@@ -59,6 +75,10 @@ struct Conversion {
   std::string out;                // sections not yet handed to "write"
   Error skip;                     // why the latest line was not converted
   std::int64_t header_lines = 0;  // added to line numbers in warnings
+  // Not null for a piece converted apart from the rest: warnings and the
+  // account are kept here instead (see PieceLog), and the sections gather
+  // in "out", never handed to options.write.
+  PieceLog* log = nullptr;
 };
 
 /// Converts the substring matches that find_names found in "body", a run
@@ -75,6 +95,20 @@ bool convert_matches(Conversion* c, std::string_view body,
 /// writing fails.
 bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err);
+
+/// Tells what the piece whose log is "log" kept back, as if it had been
+/// converted after the file's first "lines_before" catalogue lines.
+void replay_piece(Conversion* c, const PieceLog& log,
+                  std::int64_t lines_before);
+
+/// Adds the sections of a piece converted apart to those held, handing them
+/// on once enough have gathered. Fails when writing fails.
+bool add_piece_sections(Conversion* c, std::string_view sections, Error* err);
+
+/// Calls options.progress for each multiple of kProgressEvery in
+/// (lines_before, lines_before + lines].
+void report_progress(const ScanOptions& options, std::int64_t lines_before,
+                     std::int64_t lines);
 
 /// Hands "write" the sections still held.
 bool finish_conversion(Conversion* c, Error* err);

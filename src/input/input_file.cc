@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
-#include "input/gzip_reader.h"
 #include "base/process.h"
+#include "input/gzip_reader.h"
+#include "input/mapped_file.h"
 #include "input/threaded_reader.h"
 
 #if defined(_WIN32)
@@ -81,6 +83,11 @@ class PrefixReader : public Reader {
   std::unique_ptr<Reader> source_;
 };
 
+// The first two bytes of every gzip stream.
+bool is_gzip_magic(std::string_view first) {
+  return first.size() == 2 && first[0] == '\x1f' && first[1] == '\x8b';
+}
+
 }  // namespace
 
 bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
@@ -103,6 +110,18 @@ bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
 
 bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
                     Error* err) {
+  // A plain file, with processors to share it among, is scanned in place:
+  // mapped, it costs no copy, and threads can take pieces of it at once.
+  // On one processor it is read as before, block after block.
+  if (path != "-" && usable_processors() > 1) {
+    std::unique_ptr<Reader> mapped = map_input_file(path);
+    const std::string_view bytes =
+        mapped ? mapped->mapped() : std::string_view();
+    if (!bytes.empty() && !is_gzip_magic(bytes.substr(0, 2))) {
+      *reader = std::move(mapped);
+      return true;
+    }
+  }
   std::unique_ptr<Reader> source;
   if (path == "-") {
     // Reading it would only give what /dev/null, opened in its place, has.
@@ -135,8 +154,7 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   }
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
-  const bool compressed =
-      have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b';
+  const bool compressed = is_gzip_magic(std::string_view(magic, have));
   *reader = compressed ? make_gzip_reader(std::move(whole), path)
                        : std::move(whole);
   // Decompressing takes longer than the scan: on a thread of its own it

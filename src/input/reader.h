@@ -7,6 +7,7 @@
 #define ORBITPICK_INPUT_READER_H_
 
 #include <cstddef>
+#include <string_view>
 
 #include "base/diagnostics.h"
 
@@ -20,6 +21,11 @@ class Reader {
   /// 0 only at the end of the input. Returns false on failure, with *err set.
   virtual bool read(char* buf, std::size_t size, std::size_t* got,
                     Error* err) = 0;
+
+  /// The whole input where it already lies in memory (a mapped file), for
+  /// a caller that takes its bytes in place rather than read them; empty
+  /// for every other input. Valid while the reader lives.
+  virtual std::string_view mapped() const { return {}; }
 };
 
 }  // namespace orbitpick
