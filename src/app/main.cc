@@ -21,6 +21,9 @@
 #include "output/output_file.h"
 #include "base/process.h"
 #include "input/target_list.h"
+#include "input/targets.h"
+#include "selection/exact_match.h"
+#include "selection/name_account.h"
 
 #ifndef ORBITPICK_VERSION
 #define ORBITPICK_VERSION "0"
@@ -122,14 +125,13 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   *reading = &csv_path;
   LineBuffer csv_lines;
   init_line_buffer(&csv_lines, csv.get());
-  std::vector<std::string> targets;
-  std::vector<std::int64_t> first_lines;
-  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets,
-                        &first_lines, &err)) {
+  TargetList targets;
+  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets.names,
+                        &targets.first_lines, &err)) {
     discard_output(&ini);
     return fail_run(err);
   }
-  if (targets.empty()) {
+  if (targets.names.empty()) {
     // An export without quotes, an empty file or swapped arguments: an
     // empty INI over the old one would look like success.
     discard_output(&ini);
@@ -139,16 +141,16 @@ int run_with(const RunOptions& run_options, OutputFile* output,
                      "double quotes (\"Ceres\",...)"});
   }
   NameAccount account;
-  init_account(&account, targets.size());
+  init_account(&account, targets.names.size());
+  // Whole designations are looked up in an index of the spellings, and
+  // substrings found by the matcher: only the one in use is built.
   ExactIndex exact;
-  if (run_options.exact) exact = build_exact_index(targets);
-  // The exact path looks names up by designation and needs no matcher.
-  NameMatcher matcher =
-      build_name_matcher(run_options.exact ? std::vector<std::string>()
-                                           : std::move(targets));
-  // The names stay in the matcher; the account reads them there.
-  const std::vector<std::string>& names =
-      run_options.exact ? targets : matcher.names;
+  NameMatcher matcher;
+  if (run_options.exact) {
+    exact = build_exact_index(targets.names);
+  } else {
+    matcher = build_name_matcher(targets.names);
+  }
 
   ScanOptions options;
   options.path = catalogue_path;
@@ -164,11 +166,14 @@ int run_with(const RunOptions& run_options, OutputFile* output,
     sections.append(block);
     return true;
   };
-  options.exact = run_options.exact ? &exact : nullptr;
   options.account = &account;
   std::int64_t lines = 0;
   *reading = &catalogue_path;
-  if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
+  const bool scanned =
+      run_options.exact
+          ? scan_catalogue(catalogue.get(), exact, options, &lines, &err)
+          : scan_catalogue(catalogue.get(), matcher, options, &lines, &err);
+  if (!scanned) {
     discard_output(&ini);
     return fail_run(err);
   }
@@ -176,7 +181,9 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   *reading = &comets_path;
   CometScan comet_scan;
   if (comets &&
-      !scan_comets(comets.get(), matcher, options, &comet_scan, &err)) {
+      !(run_options.exact
+            ? scan_comets(comets.get(), exact, options, &comet_scan, &err)
+            : scan_comets(comets.get(), matcher, options, &comet_scan, &err))) {
     discard_output(&ini);
     return fail_run(err);
   }
@@ -198,14 +205,10 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   if (!commit_output(&ini, &err)) return fail_run(err);
   AccountReport report;
   report.list_path = csv_path;
-  report.names = &names;
-  report.first_lines = &first_lines;
+  report.targets = &targets;
   report.exact = run_options.exact;
-  if (comets) {
-    report.catalogue_path = catalogue_path;
-    report.comets_path = comets_path;
-    report.comet_lines = &comet_scan.matched_lines;
-  }
+  report.catalogue_path = catalogue_path;
+  if (comets) report.comets_path = comets_path;
   // Written in blocks: a list of 200,000 names not in the catalogue must
   // cost neither 200,000 system calls nor a buffer of all their lines.
   constexpr std::size_t kAccountBlock = 64 * 1024;

@@ -84,9 +84,6 @@ struct ScanOptions {
   // Takes a block of finished sections; a failure stops the scan. The
   // error it sets names the file written.
   std::function<bool(std::string_view block, Error* err)> write;
-  // Match whole designations through this index instead of the substring
-  // search; null: substrings.
-  const ExactIndex* exact = nullptr;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
 };
@@ -97,6 +94,7 @@ struct LineKind {
   void (*write)(std::string_view line, std::string* out, SectionFormat format);
   // The designation quoted for the line in the account of the names.
   std::string_view (*designation)(std::string_view line);
+  Source source;  // where the account counts the line
 };
 
 /// The minor planets of MPCORB.DAT and its extracts.
@@ -137,8 +135,7 @@ bool finish_conversion(Conversion* c, Error* err);
 
 /// Reads the catalogue from "reader" to its end and hands "write" one
 /// section for every (line, name) pair where the name occurs in the line,
-/// in the order of the lines and, within a line, of the names (with
-/// options.exact: one section for every line a name selects). The first
+/// in the order of the lines and, within a line, of the names. The first
 /// kHeaderLines lines are a header unless the first line is itself an orbit
 /// line (as in the MPC's header-less extracts). Calls "progress" at every
 /// multiple of kProgressEvery lines. A matched line without a complete
@@ -147,6 +144,16 @@ bool finish_conversion(Conversion* c, Error* err);
 /// line after the header is an orbit line (an empty, cut-short or wrong
 /// file); the error names the file concerned.
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err);
+
+/// As above, but by whole designations: one section for every line that a
+/// listed name selects through "index", however many select it. The lines
+/// that a spelling's other parts name but its number does not are settled
+/// after the last line: when the number selected no line, they are taken
+/// (their sections follow the others, in line order); otherwise each is
+/// noted in options.account (note_conflict).
+bool scan_catalogue(Reader* reader, const ExactIndex& index,
                     const ScanOptions& options, std::int64_t* lines,
                     Error* err);
 

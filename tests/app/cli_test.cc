@@ -273,10 +273,12 @@ TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
        "(15788) 1993 SB); --exact matches whole designations\n"
        "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
       // One section per object, however many spellings select it.
+      // Whole designations close the account with the counts.
       {{"--exact"},
        section_of(kEros) + section_of(kPan) + section_of(kPluto) +
            section_of(k2010Lf64),
-       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
+       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"
+       "orbitpick: list.csv: 6 objects: 5 found, 1 in no catalogue line\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.options;

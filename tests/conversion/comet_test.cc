@@ -276,6 +276,7 @@ TEST(CometIdentities, NameAloneCountsOnlyWhenUniqueInTheFile) {
 struct CometRun {
   bool ok = false;
   CometScan scan;
+  NameAccount account;
   std::string out;
   std::vector<std::string> warnings;
   Error err;
@@ -284,13 +285,15 @@ struct CometRun {
 CometRun scan(const std::string& text, std::vector<std::string> names,
               SectionFormat format = SectionFormat::kDefault) {
   test::StringReader reader(text, 1000);
-  const NameMatcher matcher = build_name_matcher(std::move(names));
   CometRun run;
+  init_account(&run.account, names.size());
+  const NameMatcher matcher = build_name_matcher(std::move(names));
   ScanOptions options;
   options.path = "CometEls.txt";
   options.flush_bytes = 100;
   options.format = format;
   options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
+  options.account = &run.account;
   options.write = [&](std::string_view block, Error*) {
     run.out.append(block);
     return true;
@@ -309,7 +312,10 @@ TEST(ScanComets, SectionsCountsAndSkippedLines) {
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(5, r.scan.lines);
   // Names are sorted by the list reader, not here: indices follow "names".
-  EXPECT_EQ((std::vector<std::int64_t>{1, 2, 1, 1, 0}), r.scan.matched_lines);
+  EXPECT_EQ((std::vector<std::int64_t>{1, 2, 1, 1, 0}),
+            r.account.lines[static_cast<std::size_t>(Source::kComets)]);
+  EXPECT_EQ((std::vector<std::int64_t>{0, 0, 0, 0, 0}),
+            r.account.lines[static_cast<std::size_t>(Source::kCatalogue)]);
   EXPECT_EQ(section_of(kHalley) + section_of(kInterstellar) +
                 section_of(kInterstellar) + section_of(kNoName),
             r.out);
