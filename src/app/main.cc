@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conversion/catalogue.h"
@@ -20,7 +21,7 @@
 #include "selection/name_matcher.h"
 #include "output/output_file.h"
 #include "base/process.h"
-#include "input/target_list.h"
+#include "input/list_format.h"
 
 #ifndef ORBITPICK_VERSION
 #define ORBITPICK_VERSION "0"
@@ -122,22 +123,16 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   *reading = &csv_path;
   LineBuffer csv_lines;
   init_line_buffer(&csv_lines, csv.get());
-  std::vector<std::string> targets;
-  std::vector<std::int64_t> first_lines;
-  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets,
-                        &first_lines, &err)) {
+  ListRead list;
+  if (!read_list(&csv_lines, csv_path, run_options.list, print_warning, &list,
+                 &err)) {
+    // Also a list that names nothing: an empty INI over the old one would
+    // look like success.
     discard_output(&ini);
     return fail_run(err);
   }
-  if (targets.empty()) {
-    // An export without quotes, an empty file or swapped arguments: an
-    // empty INI over the old one would look like success.
-    discard_output(&ini);
-    return fail_run({csv_path,
-                     "no object names: expected a header line, then one "
-                     "object per line whose first field is its name in "
-                     "double quotes (\"Ceres\",...)"});
-  }
+  std::vector<std::string> targets = std::move(list.names);
+  const std::vector<std::int64_t>& first_lines = list.first_lines;
   NameAccount account;
   init_account(&account, targets.size());
   ExactIndex exact;
