@@ -10,7 +10,6 @@
 #define ORBITPICK_INPUT_LIST_READ_H_
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,18 +55,12 @@ template <typename OnLine>
 bool for_each_line(LineBuffer* lines, OnLine on_line, Error* err) {
   std::int64_t number = 0;
   std::string_view run;
-  while (next_lines(lines, &run, err)) {
-    const char* p = run.data();
-    const char* end = run.data() + run.size();
-    while (p < end) {
-      const char* newline =
-          static_cast<const char*>(std::memchr(p, '\n', end - p));
-      const char* line_end = newline != nullptr ? newline : end;
-      on_line(std::string_view(p, line_end - p), ++number);
-      p = line_end + 1;
-    }
+  LinesRead got;
+  while ((got = next_lines(lines, &run, err)) == LinesRead::kRun) {
+    std::string_view line;
+    while (take_line(&run, &line)) on_line(line, ++number);
   }
-  return err->what.empty();
+  return got != LinesRead::kFailed;
 }
 
 }  // namespace orbitpick
