@@ -3,7 +3,6 @@
 #include "input/target_list.h"
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 #include <utility>
 
