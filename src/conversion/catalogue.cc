@@ -3,6 +3,10 @@
 #include "conversion/catalogue.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "base/threads.h"
@@ -13,7 +17,7 @@
 namespace orbitpick {
 
 const LineKind kMinorPlanetLines = {check_section_line, write_section,
-                                    readable_designation};
+                                    readable_designation, Source::kCatalogue};
 
 namespace {
 
@@ -27,45 +31,109 @@ bool has_orbit_line(std::string_view body, Error* skip) {
   return false;
 }
 
+// What the whole-designation scan keeps from line to line.
+struct ExactScan {
+  // The names that select a line, and those whose spelling's other parts
+  // name it (checks).
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> checks;
+  // Per listed name: some line was selected by it.
+  std::vector<bool> decided;
+  // Lines named by a spelling's other parts but not (yet) by its number:
+  // (name, line number, the line). At the end, a name whose number is in
+  // no line takes them ("543319 (2013 YE38)" in a catalogue older than the
+  // number); for any other they are the second object it names.
+  struct Pending {
+    std::uint32_t name;
+    std::int64_t number;
+    std::string line;
+  };
+  std::vector<Pending> pending;
+};
+
+void sort_unique(std::vector<std::uint32_t>* v) {
+  std::sort(v->begin(), v->end());
+  v->erase(std::unique(v->begin(), v->end()), v->end());
+}
+
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
-bool convert_exact(Conversion* c, std::string_view body,
-                   std::int64_t lines_before, std::int64_t* lines,
-                   std::vector<std::uint32_t>* hits, Error* err) {
+bool convert_exact(Conversion* c, const ExactIndex& index,
+                   std::string_view body, std::int64_t lines_before,
+                   std::int64_t* lines, ExactScan* scan, Error* err) {
   std::int64_t number = lines_before + c->header_lines;
   *lines = 0;
   std::string_view line;
   while (take_line(&body, &line)) {
     ++number;
     ++*lines;
-    hits->clear();
-    exact_names_in_line(*c->options.exact, line, hits);
-    if (hits->empty()) continue;
-    std::sort(hits->begin(), hits->end());
-    hits->erase(std::unique(hits->begin(), hits->end()), hits->end());
-    if (!convert_selected(c, line, number, *hits, err)) return false;
+    scan->hits.clear();
+    scan->checks.clear();
+    exact_names_in_line(index, line, &scan->hits, &scan->checks);
+    if (scan->hits.empty() && scan->checks.empty()) continue;
+    sort_unique(&scan->hits);
+    for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
+    sort_unique(&scan->checks);
+    for (const std::uint32_t name : scan->checks) {
+      if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
+        scan->pending.push_back({name, number, std::string(line)});
+      }
+    }
+    if (!convert_selected(c, line, number, scan->hits, err)) return false;
   }
   return true;
 }
 
-// What one thread's scan of the catalogue keeps from one run of lines to
-// the next.
+// The lines the pending checks name, once every line has been seen: a
+// section for the names whose number selected nothing, a conflict noted
+// for the others. Sections come after those of the scan, in line order.
+bool settle_checks(Conversion* c, ExactScan* scan, Error* err) {
+  std::stable_sort(scan->pending.begin(), scan->pending.end(),
+                   [](const ExactScan::Pending& a, const ExactScan::Pending& b) {
+                     return a.number < b.number;
+                   });
+  for (std::size_t i = 0; i < scan->pending.size();) {
+    const ExactScan::Pending& first = scan->pending[i];
+    scan->hits.clear();
+    for (; i < scan->pending.size() &&
+           scan->pending[i].number == first.number;
+         ++i) {
+      const std::uint32_t name = scan->pending[i].name;
+      if (!scan->decided[name]) {
+        scan->hits.push_back(name);
+      } else if (c->options.account != nullptr) {
+        note_conflict(c->options.account, name,
+                      c->kind.designation(first.line));
+      }
+    }
+    sort_unique(&scan->hits);
+    if (!convert_selected(c, first.line, first.number, scan->hits, err)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What one thread's scan keeps from one run of lines to the next.
 struct LineScan {
   MatchState state;
   std::vector<NameMatch> matches;
-  std::vector<std::uint32_t> hits;
+  ExactScan found;
 };
 
 // Converts "body", whole lines after the file's first "lines_before"
-// catalogue lines, and sets *lines to its lines.
-bool scan_lines(Conversion* c, const NameMatcher& matcher,
-                std::string_view body, std::int64_t lines_before,
-                LineScan* scan, std::int64_t* lines, Error* err) {
-  if (c->options.exact != nullptr) {
-    return convert_exact(c, body, lines_before, lines, &scan->hits, err);
+// catalogue lines, by substrings ("matcher") or by whole designations
+// ("exact"), and sets *lines to its lines.
+bool scan_lines(Conversion* c, const NameMatcher* matcher,
+                const ExactIndex* exact, std::string_view body,
+                std::int64_t lines_before, LineScan* scan,
+                std::int64_t* lines, Error* err) {
+  if (exact != nullptr) {
+    return convert_exact(c, *exact, body, lines_before, lines, &scan->found,
+                         err);
   }
   scan->matches.clear();
-  *lines = find_names(matcher, body, &scan->state, &scan->matches) +
+  *lines = find_names(*matcher, body, &scan->state, &scan->matches) +
            (body.back() != '\n' ? 1 : 0);
   return convert_matches(c, body, scan->matches, lines_before, err);
 }
@@ -85,12 +153,24 @@ bool fail_no_orbit_lines(const ScanOptions& options, Error* err) {
               "with a packed epoch in columns 21-25");
 }
 
+// What the scan of one piece of a catalogue in memory leaves to be handed
+// on in the file's order; line numbers in it count from the piece's start.
+struct PieceResult {
+  std::string sections;
+  PieceLog log;
+  std::vector<ExactScan::Pending> pending;
+  std::int64_t lines = 0;
+  bool orbit_line = false;  // some line of the piece is an orbit line
+  bool ok = true;           // false: "err" says why the scan stops there
+  Error err;
+};
+
 // The scan of a catalogue that lies whole in memory: its pieces converted
 // on every thread there is, then told and handed on in the file's order,
 // so that all that comes out is what the scan of its runs in turn gives.
-bool scan_in_memory(std::string_view text, const NameMatcher& matcher,
-                    const ScanOptions& options, std::int64_t* lines,
-                    Error* err) {
+bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
+                    const ExactIndex* exact, const ScanOptions& options,
+                    std::int64_t* lines, Error* err) {
   Conversion scan(options, kMinorPlanetLines);
   scan.header_lines = header_lines_before(text, &scan.skip);
   std::string_view body = text;
@@ -101,53 +181,93 @@ bool scan_in_memory(std::string_view text, const NameMatcher& matcher,
 
   const int threads =
       options.threads > 0 ? options.threads : usable_processors();
-  std::vector<LineScan> scans(static_cast<std::size_t>(threads));
-  const ScanPiece scan_piece = [&](int worker, PieceResult* piece) {
-    Conversion c(options, kMinorPlanetLines);
-    c.log = &piece->log;
-    piece->orbit_line = has_orbit_line(piece->text, &c.skip);
-    piece->ok = scan_lines(&c, matcher, piece->text, 0, &scans[worker],
-                           &piece->lines, &piece->err);
-    piece->sections = std::move(c.out);
+  std::vector<LineScan> workers(static_cast<std::size_t>(threads));
+  for (LineScan& w : workers) {
+    if (exact != nullptr) w.found.decided.assign(exact->name_count, false);
+  }
+  std::vector<PieceResult> results(piece_slots(threads));
+  const ScanPiece scan_piece = [&](int worker, std::size_t slot,
+                                   std::string_view piece) {
+    PieceResult& r = results[slot];
+    r = PieceResult();
+    if (has_line_longer_than(piece, kMaxLineBytes)) {
+      r.ok = false;
+      fail(&r.err,
+           "line longer than " + std::to_string(kMaxLineBytes) + " bytes");
+      return;
+    }
+    LineScan& w = workers[static_cast<std::size_t>(worker)];
+    try {
+      Conversion c(options, kMinorPlanetLines);
+      c.log = &r.log;
+      r.orbit_line = has_orbit_line(piece, &c.skip);
+      r.ok = scan_lines(&c, matcher, exact, piece, 0, &w, &r.lines, &r.err);
+      r.sections = std::move(c.out);
+      r.pending.swap(w.found.pending);
+      w.found.pending.clear();
+    } catch (const std::bad_alloc&) {
+      r.ok = false;
+      fail(&r.err, std::strerror(ENOMEM));
+    }
   };
   bool seen_orbit_line = false;
   std::int64_t count = 0;  // catalogue lines before the piece
-  const CommitPiece commit = [&](PieceResult* piece) {
-    if (!piece->ok) {
-      *err = piece->err;
+  ExactScan found;         // the pending lines of every piece, in order
+  const CommitPiece commit = [&](std::size_t slot) {
+    PieceResult& r = results[slot];
+    if (!r.ok) {
+      *err = r.err;
       name_path(err, options.path);
       return false;
     }
-    seen_orbit_line = seen_orbit_line || piece->orbit_line;
-    replay_piece(&scan, piece->log, count);
-    if (!add_piece_sections(&scan, piece->sections, err)) return false;
-    report_progress(options, count, piece->lines);
-    count += piece->lines;
+    seen_orbit_line = seen_orbit_line || r.orbit_line;
+    replay_piece(&scan, r.log, count);
+    for (ExactScan::Pending& p : r.pending) {
+      p.number += count + scan.header_lines;
+      found.pending.push_back(std::move(p));
+    }
+    if (!add_piece_sections(&scan, r.sections, err)) return false;
+    report_progress(options, count, r.lines);
+    count += r.lines;
+    r = PieceResult();  // the piece's memory goes back before the next
     return true;
   };
-  if (!scan_in_pieces(body, threads, options.piece_bytes, kMaxLineBytes,
-                      scan_piece, commit)) {
+  if (!scan_in_pieces(body, threads, options.piece_bytes, scan_piece,
+                      commit)) {
     return false;
   }
   if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
+  if (exact != nullptr) {
+    // A name decided anywhere is decided: the pieces' shares together.
+    found.decided.assign(exact->name_count, false);
+    for (const LineScan& w : workers) {
+      for (std::size_t i = 0; i < w.found.decided.size(); ++i) {
+        if (w.found.decided[i]) found.decided[i] = true;
+      }
+    }
+    if (!settle_checks(&scan, &found, err)) return false;
+  }
   *lines = count;
   return finish_conversion(&scan, err);
 }
 
-}  // namespace
-
-bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
-                    const ScanOptions& options, std::int64_t* lines,
-                    Error* err) {
+// The scan of scan_catalogue, by substrings ("matcher") or by whole
+// designations ("exact"): exactly one of the two is set.
+bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
+                        const ExactIndex* exact, const ScanOptions& options,
+                        std::int64_t* lines, Error* err) {
   *err = Error();
   if (!reader->mapped().empty()) {
-    return scan_in_memory(reader->mapped(), matcher, options, lines, err);
+    return scan_in_memory(reader->mapped(), matcher, exact, options, lines,
+                          err);
   }
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   Conversion scan(options, kMinorPlanetLines);
   bool seen_orbit_line = false;
   LineScan line_scan;
+  ExactScan& found = line_scan.found;
+  if (exact != nullptr) found.decided.assign(exact->name_count, false);
 
   int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -167,8 +287,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     const std::string_view body = run;
     if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
-    if (!scan_lines(&scan, matcher, body, count, &line_scan, &run_lines,
-                    err)) {
+    if (!scan_lines(&scan, matcher, exact, body, count, &line_scan,
+                    &run_lines, err)) {
       return false;
     }
     report_progress(options, count, run_lines);
@@ -179,8 +299,23 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     return false;
   }
   if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
+  if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
   *lines = count;
   return finish_conversion(&scan, err);
+}
+
+}  // namespace
+
+bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err) {
+  return scan_minor_planets(reader, &matcher, nullptr, options, lines, err);
+}
+
+bool scan_catalogue(Reader* reader, const ExactIndex& index,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err) {
+  return scan_minor_planets(reader, nullptr, &index, options, lines, err);
 }
 
 }  // namespace orbitpick

@@ -31,7 +31,7 @@ void count_name(Conversion* c, std::uint32_t name,
   if (c->log != nullptr) {
     c->log->counted.emplace_back(name, designation);
   } else if (c->options.account != nullptr) {
-    count_line(c->options.account, name, designation);
+    count_line(c->options.account, c->kind.source, name, designation);
   }
 }
 

@@ -3,11 +3,9 @@
 #include "conversion/parallel_scan.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -17,18 +15,16 @@
 namespace orbitpick {
 namespace {
 
-// The pieces, the ring of their results, and who may take what. Piece i is
-// scanned into slot i % slots once piece i - slots is committed.
+// The pieces, the slots of their results, and who may take what. Piece i
+// is scanned into slot i % slots once piece i - slots is committed.
 class PieceRing {
  public:
   PieceRing(std::string_view text, int threads, std::size_t piece_bytes,
-            std::size_t max_line_bytes, const ScanPiece& scan)
+            const ScanPiece& scan)
       : text_(text),
         piece_bytes_(std::max<std::size_t>(piece_bytes, 1)),
-        max_line_bytes_(max_line_bytes),
         scan_(scan),
-        results_(static_cast<std::size_t>(2 * threads)),
-        ready_(results_.size(), false) {}
+        ready_(piece_slots(threads), false) {}
 
   // A helper thread: scans pieces until there are none left or the run
   // stops.
@@ -47,11 +43,10 @@ class PieceRing {
   bool run(const CommitPiece& commit) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (committed_ < claimed_ || cut_ < text_.size()) {
-      const std::size_t slot = committed_ % results_.size();
+      const std::size_t slot = committed_ % ready_.size();
       if (committed_ < claimed_ && ready_[slot]) {
-        PieceResult* result = &results_[slot];
         lock.unlock();
-        const bool ok = commit(result);
+        const bool ok = commit(slot);
         lock.lock();
         if (!ok) {
           stop_ = true;
@@ -78,7 +73,7 @@ class PieceRing {
 
  private:
   bool claimable() const {
-    return cut_ < text_.size() && claimed_ < committed_ + results_.size();
+    return cut_ < text_.size() && claimed_ < committed_ + ready_.size();
   }
 
   // Takes the next piece, scans it with the lock released, and marks it
@@ -96,54 +91,19 @@ class PieceRing {
       }
     }
     cut_ = end;
-    PieceResult* result = &results_[claimed_++ % results_.size()];
+    const std::size_t slot = claimed_++ % ready_.size();
     lock->unlock();
-    *result = PieceResult();
-    result->text = text_.substr(begin, end - begin);
-    if (longest_line_exceeds(result->text)) {
-      result->ok = false;
-      fail(&result->err,
-           "line longer than " + std::to_string(max_line_bytes_) + " bytes");
-    } else {
-      try {
-        scan_(worker, result);
-      } catch (const std::bad_alloc&) {
-        result->ok = false;
-        fail(&result->err, std::strerror(ENOMEM));
-      }
-    }
+    scan_(worker, slot, text_.substr(begin, end - begin));
     lock->lock();
-    ready_[static_cast<std::size_t>(result - results_.data())] = true;
+    ready_[slot] = true;
     changed_.notify_all();
-  }
-
-  // True when a line of "piece" is longer than the longest line read, which
-  // only a piece longer than that can hold. The lines counted include their
-  // line feed, as the reading buffer's do.
-  bool longest_line_exceeds(std::string_view piece) const {
-    if (piece.size() <= max_line_bytes_) return false;
-    std::size_t begin = 0;
-    while (begin < piece.size()) {
-      const void* newline =
-          std::memchr(piece.data() + begin, '\n', piece.size() - begin);
-      const std::size_t end =
-          newline != nullptr
-              ? static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                         piece.data()) + 1
-              : piece.size();
-      if (end - begin > max_line_bytes_) return true;
-      begin = end;
-    }
-    return false;
   }
 
   std::string_view text_;
   std::size_t piece_bytes_;
-  std::size_t max_line_bytes_;
   const ScanPiece& scan_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<PieceResult> results_;
   std::vector<bool> ready_;
   std::size_t cut_ = 0;        // text before here is in pieces
   std::size_t claimed_ = 0;    // pieces taken
@@ -153,11 +113,32 @@ class PieceRing {
 
 }  // namespace
 
+std::size_t piece_slots(int threads) {
+  return 2 * static_cast<std::size_t>(std::max(threads, 1));
+}
+
+bool has_line_longer_than(std::string_view text, std::size_t max_bytes) {
+  if (text.size() <= max_bytes) return false;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    const void* newline =
+        std::memchr(text.data() + begin, '\n', text.size() - begin);
+    const std::size_t end =
+        newline != nullptr
+            ? static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                       text.data()) + 1
+            : text.size();
+    if (end - begin > max_bytes) return true;
+    begin = end;
+  }
+  return false;
+}
+
 bool scan_in_pieces(std::string_view text, int threads,
-                    std::size_t piece_bytes, std::size_t max_line_bytes,
-                    const ScanPiece& scan, const CommitPiece& commit) {
+                    std::size_t piece_bytes, const ScanPiece& scan,
+                    const CommitPiece& commit) {
   threads = std::max(threads, 1);
-  PieceRing ring(text, threads, piece_bytes, max_line_bytes, scan);
+  PieceRing ring(text, threads, piece_bytes, scan);
   std::vector<std::thread> helpers;
   {
     BlockProcessSignals block;

@@ -8,44 +8,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <string_view>
 
-#include "base/diagnostics.h"
-#include "conversion/conversion.h"
 
 namespace orbitpick {
 
-/// What the scan of one piece leaves, to be handed on in order.
-struct PieceResult {
-  std::string_view text;  // the piece: whole lines
-  std::string sections;   // converted, not yet handed on
-  PieceLog log;
-  std::int64_t lines = 0;  // lines of the piece
-  bool orbit_line = false;  // some line of the piece is an orbit line
-  bool ok = true;           // false: "err" says why the scan stopped here
-  Error err;
-};
+/// Where a piece's results wait for their turn: piece k goes to slot
+/// k % piece_slots(threads), free again once piece k is committed.
+std::size_t piece_slots(int threads);
 
-/// Scans piece "result->text" on worker "worker" (0 to threads - 1, one
-/// piece at a time each) and fills the rest of *result.
-using ScanPiece = std::function<void(int worker, PieceResult* result)>;
+/// Scans "piece" (whole lines) on worker "worker" (0 to threads - 1, one
+/// piece at a time each) into the caller's result slot "slot". Must not
+/// throw.
+using ScanPiece =
+    std::function<void(int worker, std::size_t slot, std::string_view piece)>;
 
-/// Hands on a scanned piece; false stops the run.
-using CommitPiece = std::function<bool(PieceResult* result)>;
+/// Hands on the piece scanned into "slot"; false stops the run.
+using CommitPiece = std::function<bool(std::size_t slot)>;
 
 /// Cuts "text" after line feeds into pieces of at least "piece_bytes"
 /// (a longer line stays whole), has "scan" scan them on up to "threads"
 /// threads, the calling one among them, and "commit" take them on the
-/// calling thread, each once and in the order of the text. Results wait
-/// for their turn in a ring of twice as many as threads, so the memory
-/// held stays that of a few pieces however long the text. A piece holding a
-/// line longer than "max_line_bytes" is not scanned: its result fails with
-/// the error of a line too long. Returns false as soon as "commit" does,
-/// once every thread has stopped.
+/// calling thread, each once and in the order of the text. With a result
+/// slot per piece in flight, the memory held stays that of a few pieces
+/// however long the text. Returns false as soon as "commit" does, once
+/// every thread has stopped.
 bool scan_in_pieces(std::string_view text, int threads,
-                    std::size_t piece_bytes, std::size_t max_line_bytes,
-                    const ScanPiece& scan, const CommitPiece& commit);
+                    std::size_t piece_bytes, const ScanPiece& scan,
+                    const CommitPiece& commit);
+
+/// True when a line of "text" holds more than "max_bytes" bytes, its line
+/// feed included (as the reading buffer counts it).
+bool has_line_longer_than(std::string_view text, std::size_t max_bytes);
 
 }  // namespace orbitpick
 
