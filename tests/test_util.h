@@ -63,6 +63,21 @@ class StringReader : public Reader {
   std::size_t pos_ = 0;
 };
 
+/// A Reader over a string that lies whole in memory, as a mapped file does:
+/// the scan takes it through mapped(), in pieces, on several threads.
+class InMemoryReader : public Reader {
+ public:
+  explicit InMemoryReader(std::string data) : data_(std::move(data)) {}
+  bool read(char*, std::size_t, std::size_t* got, Error*) override {
+    *got = 0;  // the scan must not read it block by block
+    return true;
+  }
+  std::string_view mapped() const override { return data_; }
+
+ private:
+  std::string data_;
+};
+
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out;

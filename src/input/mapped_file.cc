@@ -48,7 +48,13 @@ class MappedReader : public Reader {
 }  // namespace
 
 std::unique_ptr<Reader> map_input_file(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a FIFO would wait for its writer, and closing it again would
+  // cut the writer off: only a regular file is opened here.
+  struct stat named;
+  if (stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) {
+    return nullptr;
+  }
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat st;
   void* data = MAP_FAILED;

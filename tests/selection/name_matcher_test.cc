@@ -75,14 +75,22 @@ std::string naive_scan(const std::string& catalogue,
   return out;
 }
 
+// With "threads" > 0, the catalogue lies in memory and is scanned on that
+// many threads in pieces of about "step" bytes; else it is read in blocks
+// of "buffer_bytes", "step" bytes at a time.
 std::string fast_scan(const std::string& catalogue,
                       const std::vector<std::string>& names, int mode,
-                      std::size_t buffer_bytes, std::size_t step) {
+                      std::size_t buffer_bytes, std::size_t step,
+                      int threads = 0) {
   NameMatcher m = build_name_matcher(names);
   set_mode(&m, mode);
-  test::StringReader reader(catalogue, step);
+  test::StringReader stream(catalogue, step);
+  test::InMemoryReader in_memory(catalogue);
+  Reader& reader = threads > 0 ? static_cast<Reader&>(in_memory) : stream;
   std::string out;
   ScanOptions options;
+  options.threads = threads;
+  options.piece_bytes = step;
   options.buffer_bytes = buffer_bytes;
   options.flush_bytes = 1000;
   options.warn = [](const std::string&) {};
@@ -194,6 +202,12 @@ TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
       const std::size_t step = 1 + rng() % 1000;
       ASSERT_EQ(expected, fast_scan(catalogue, names, mode, buffer, step))
           << "round " << round << " mode " << mode << " buffer " << buffer;
+      // The same in pieces, several threads scanning at once.
+      const int threads = 1 + static_cast<int>(rng() % 4);
+      ASSERT_EQ(expected,
+                fast_scan(catalogue, names, mode, buffer, step, threads))
+          << "round " << round << " mode " << mode << " threads " << threads
+          << " pieces of " << step;
     }
   }
 }
