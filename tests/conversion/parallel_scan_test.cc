@@ -126,8 +126,16 @@ TEST(ParallelScan, ProgressAcrossPiecesAndAFailedWrite) {
   const Outputs expected = run_scan(catalogue, names, false, 0, 0, -1);
   ASSERT_TRUE(expected.ok);
   EXPECT_EQ((std::vector<std::int64_t>{10000, 20000}), expected.progress);
-  EXPECT_TRUE(expected ==
-              run_scan(catalogue, names, false, 3, 64 * 1024, -1));
+  // Pieces of a few runs each (a piece is scanned 64 KiB at a time), and
+  // one piece of the whole.
+  for (const std::size_t piece : {std::size_t{5000}, std::size_t{300000},
+                                  std::size_t{1} << 30}) {
+    for (const bool exact : {false, true}) {
+      EXPECT_TRUE(run_scan(catalogue, names, exact, 0, 0, -1) ==
+                  run_scan(catalogue, names, exact, 3, piece, -1))
+          << piece << (exact ? " exact" : "");
+    }
+  }
   const Outputs failed = run_scan(catalogue, names, false, 2, 5000, 3);
   EXPECT_FALSE(failed.ok);
   EXPECT_EQ("out.ini", failed.err.path);
