@@ -257,7 +257,7 @@ struct CometRun {
 
 CometRun scan(const std::string& text, std::vector<std::string> names,
               SectionFormat format = SectionFormat::kDefault) {
-  test::StringReader reader(text, 1000);
+  test::ScriptedReader reader(text, 1000);
   const NameMatcher matcher = build_name_matcher(std::move(names));
   CometRun run;
   ScanOptions options;

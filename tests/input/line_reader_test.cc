@@ -15,7 +15,7 @@ namespace {
 std::vector<std::string> runs_of(const std::string& text, std::size_t buffer,
                                  std::size_t step, std::size_t max_line,
                                  Error* err, LinesRead* last = nullptr) {
-  test::StringReader reader(text, step);
+  test::ScriptedReader reader(text, step);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer, max_line);
   std::vector<std::string> runs;
