@@ -166,6 +166,9 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   };
   options.exact = run_options.exact ? &exact : nullptr;
   options.account = &account;
+  // Comets and minor planets go into one file: one set of section keys.
+  SectionKeys keys;
+  options.keys = &keys;
   std::int64_t lines = 0;
   *reading = &catalogue_path;
   if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {

@@ -65,7 +65,40 @@ std::string_view minor_planet_type(std::string_view number,
   }
 }
 
+// The number without its parentheses, untrimmed.
+std::string minor_planet_number(std::string_view line) {
+  std::string number(field(line, kNumber));
+  erase_first(&number, '(');
+  erase_first(&number, ')');
+  return number;
+}
+
+void describe_minor_planet(std::string_view line, LineFacts* facts) {
+  facts->key = section_key(line);
+  facts->designation = readable_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  const std::string_view number = trim_view(field(line, kNumber));
+  // "(433)" without its parentheses.
+  facts->number = number.size() > 2 && number.front() == '('
+                      ? number.substr(1, number.size() - 2)
+                      : std::string_view();
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
+
 }  // namespace
+
+std::string section_key(std::string_view line) {
+  // "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
+  std::string key(trim_view(field(line, kDesignation)));
+  erase_first(&key, '(');
+  erase_first(&key, ')');
+  erase_first(&key, ' ');
+  erase_first(&key, ' ');
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
 
 bool check_section_line(std::string_view line, Error* err) {
   if (line.size() < kMinLineBytes) {
@@ -79,19 +112,8 @@ bool check_section_line(std::string_view line, Error* err) {
 
 void write_section(std::string_view line, std::string* out,
                    SectionFormat format) {
-  // Key: the readable designation without its parentheses and its first two
-  // spaces, lower-cased: "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
-  std::string key(trim_view(field(line, kDesignation)));
-  erase_first(&key, '(');
-  erase_first(&key, ')');
-  erase_first(&key, ' ');
-  erase_first(&key, ' ');
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  std::string number(field(line, kNumber));
-  erase_first(&number, '(');
-  erase_first(&number, ')');
+  const std::string key = section_key(line);
+  const std::string number = minor_planet_number(line);
 
   char epoch[32];
   std::snprintf(epoch, sizeof epoch, "%.10g",
@@ -169,10 +191,11 @@ std::string_view readable_designation(std::string_view line) {
 }
 
 const LineKind kMinorPlanetLines = {check_section_line, write_section,
-                                    readable_designation};
+                                    readable_designation,
+                                    describe_minor_planet};
 
 Conversion::Conversion(const ScanOptions& o, const LineKind& k)
-    : options(o), kind(k) {
+    : options(o), kind(k), keys(o.keys != nullptr ? o.keys : &own_keys) {
   out.reserve(o.flush_bytes + 4096);
 }
 
@@ -186,12 +209,44 @@ void warn_skipped(const Conversion& c, std::int64_t number) {
   }
 }
 
-// Appends "copies" sections of "line" and hands them on once enough
-// have gathered. REQUIRES: the line's kind accepts it.
+// A warning about the line that "number()" (1-based in the file) gives:
+// the number is counted only when there is something to say.
+template <typename LineNumber>
+void warn_line(const Conversion& c, LineNumber number, std::string_view what) {
+  if (c.options.warn) {
+    c.options.warn(
+        format_line_warning(c.options.path, number(), what));
+  }
+}
+
+// Appends "copies" sections of "line", under the planetarium's rules, and
+// hands them on once enough have gathered. REQUIRES: the line's kind
+// accepts it.
+template <typename LineNumber>
 bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
-                  Error* err) {
+                  LineNumber number, Error* err) {
+  LineFacts facts;
+  c->kind.describe(line, &facts);
+  const std::string_view left_out = left_out_reason(facts);
+  if (!left_out.empty()) {
+    warn_line(*c, number,
+              std::string(facts.designation) + " left out: " +
+                  std::string(left_out));
+    return true;
+  }
+  if (!facts.has_magnitude) {
+    warn_line(*c, number, no_magnitude_warning(facts));
+  }
+  std::string suffix;
+  std::string other;
+  if (!claim_section_key(c->keys, facts, &suffix, &other)) {
+    warn_line(*c, number, renamed_key_warning(facts, suffix, other));
+  }
   for (std::size_t k = 0; k < copies; ++k) {
+    const std::size_t start = c->out.size();
     c->kind.write(line, &c->out, c->options.format);
+    // The section opens with "[" and the key.
+    c->out.insert(start + 1 + facts.key.size(), suffix);
   }
   if (c->out.size() < c->options.flush_bytes) return true;
   if (!c->options.write(c->out, err)) return false;
@@ -237,13 +292,17 @@ bool convert_matches(Conversion* c, std::string_view body,
                    c->kind.designation(line));
       }
     }
-    if (!c->kind.check(line, &c->skip)) {
+    // Lines are counted up to this one only for a warning about it.
+    const auto number = [&] {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;
-      warn_skipped(*c, line_base + 1 + c->header_lines);
+      return line_base + 1 + c->header_lines;
+    };
+    if (!c->kind.check(line, &c->skip)) {
+      warn_skipped(*c, number());
       continue;
     }
-    if (!add_sections(c, line, i - first, err)) return false;
+    if (!add_sections(c, line, i - first, number, err)) return false;
   }
   return true;
 }
@@ -261,7 +320,7 @@ bool convert_selected(Conversion* c, std::string_view line,
     warn_skipped(*c, number);
     return true;
   }
-  return add_sections(c, line, 1, err);
+  return add_sections(c, line, 1, [number] { return number; }, err);
 }
 
 bool finish_conversion(Conversion* c, Error* err) {

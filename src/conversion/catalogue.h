@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "conversion/planetarium_rules.h"
 #include "input/catalogue_columns.h"
 #include "selection/exact_match.h"
 #include "input/line_reader.h"
@@ -89,6 +90,9 @@ struct ScanOptions {
   const ExactIndex* exact = nullptr;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
+  // The section keys of the whole output, when several scans write into
+  // it; null: the keys of this scan alone.
+  SectionKeys* keys = nullptr;
 };
 
 /// How the lines of one kind of catalogue become sections.
@@ -97,6 +101,8 @@ struct LineKind {
   void (*write)(std::string_view line, std::string* out, SectionFormat format);
   // The designation quoted for the line in the account of the names.
   std::string_view (*designation)(std::string_view line);
+  // What the planetarium's rules look at. REQUIRES: "check" accepts it.
+  void (*describe)(std::string_view line, LineFacts* facts);
 };
 
 /// The minor planets of MPCORB.DAT and its extracts.
@@ -104,6 +110,10 @@ extern const LineKind kMinorPlanetLines;
 
 /// The readable designation of a catalogue line, "(433) Eros", trimmed.
 std::string_view readable_designation(std::string_view line);
+
+/// The section key of a catalogue line: its readable designation without
+/// the parentheses and its first two spaces, lower-cased ("433eros").
+std::string section_key(std::string_view line);
 
 /// Turns the matched lines of one catalogue into sections, block after
 /// block, for the scan of either kind of catalogue.
@@ -114,20 +124,25 @@ struct Conversion {
   std::string out;                // sections not yet handed to "write"
   Error skip;                     // why the latest line was not converted
   std::int64_t header_lines = 0;  // added to line numbers in warnings
+  SectionKeys own_keys;           // when options.keys is null
+  SectionKeys* keys;              // the keys given so far
 };
 
 /// Converts the substring matches that find_names found in "body", a run
 /// of whole lines after the file's first "lines_before" catalogue lines:
 /// each matched line gives one section per listed name in it, a line its
-/// kind refuses a warning. Every match is counted in options.account. Fails
-/// when writing fails.
+/// kind refuses a warning. The planetarium's rules apply to every section
+/// (planetarium_rules.h): an object it must not get is left out with a
+/// warning, one without H is written with a warning, and a key another
+/// object holds is made unique with a warning. Every match is counted in
+/// options.account. Fails when writing fails.
 bool convert_matches(Conversion* c, std::string_view body,
                      const std::vector<NameMatch>& matches,
                      std::int64_t lines_before, Error* err);
 
 /// Converts one line that the listed names "hits" (distinct) select: one
-/// section, or a warning naming line "number" of the file. Fails when
-/// writing fails.
+/// section, or a warning naming line "number" of the file, under the rules
+/// of convert_matches. Fails when writing fails.
 bool convert_selected(Conversion* c, std::string_view line,
                       std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err);

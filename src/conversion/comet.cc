@@ -32,7 +32,6 @@ constexpr Column kSlope{96, 4};
 constexpr Column kDesignation{102, 56};
 
 constexpr std::string_view kOrbitTypes = "CPDXIA";
-constexpr char kInterstellar = 'I';
 
 // Decimal places of a written Julian date: a microday, under 0.1 s.
 constexpr int kJdDecimals = 6;
@@ -211,8 +210,7 @@ bool check_comet_line(std::string_view line, Error* err) {
   return true;
 }
 
-void write_comet_section(std::string_view line, std::string* out,
-                         SectionFormat format) {
+std::string comet_section_key(std::string_view line) {
   const std::string_view full = trim_view(field(line, kDesignation));
   std::string key;
   key.reserve(full.size());
@@ -220,6 +218,13 @@ void write_comet_section(std::string_view line, std::string* out,
     if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
     key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   }
+  return key;
+}
+
+void write_comet_section(std::string_view line, std::string* out,
+                         SectionFormat format) {
+  const std::string_view full = trim_view(field(line, kDesignation));
+  const std::string key = comet_section_key(line);
 
   double jd = 0;
   char perihelion[32];
@@ -259,8 +264,10 @@ void write_comet_section(std::string_view line, std::string* out,
       trim_view(field(line, kPerihelionDistance)),
       perihelion_text,
       trim_view(field(line, kSlope)),
-      line[kOrbitType.offset] == kInterstellar ? "interstellar object"
-                                               : "comet",
+      // Interstellar ones too (the planetarium's own file calls them
+      // "interstellar object"): only a comet gets a coma and tail, and
+      // the comet brightness law that the file's H and slope are for.
+      "comet",
   };
   static_assert(std::size(kKeys) == std::size(values), "one value per key");
   append_section(key, kKeys, values, std::size(kKeys), format, out);
@@ -270,8 +277,20 @@ std::string_view comet_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
+namespace {
+
+void describe_comet(std::string_view line, LineFacts* facts) {
+  facts->key = comet_section_key(line);
+  facts->designation = comet_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  facts->number = {};
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
+
+}  // namespace
+
 const LineKind kCometLines = {check_comet_line, write_comet_section,
-                              comet_designation};
+                              comet_designation, describe_comet};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;

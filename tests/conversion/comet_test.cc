@@ -146,11 +146,12 @@ TEST(CometSection, RealLinesGiveKeysDatesAndTypes) {
       {kNoName, "288p", "288P", "2461585.5073", "2461084.5", "comet"},
       {parabolic, "c2012s1(ison)", "C/2012 S1 (ISON)", "2456624.2652",
        "2461084.5", "comet"},
+      // Interstellar: a comet, with a coma and the comet brightness law.
       {kInterstellar, "2iborisov", "2I/Borisov", "2458826.5572", "2461000.5",
-       "interstellar object"},
+       "comet"},
       // A fifth decimal of the day, 0.864 s, is kept.
       {with(22, "9.05723", kInterstellar), "2iborisov", "2I/Borisov",
-       "2458826.55723", "2461000.5", "interstellar object"},
+       "2458826.55723", "2461000.5", "comet"},
   };
   for (const auto& c : cases) {
     Error err;
