@@ -210,6 +210,49 @@ bool check_comet_line(std::string_view line, Error* err) {
   return true;
 }
 
+namespace {
+
+// The designation within "full", the designation and name as printed:
+// "12P" of "12P/Pons-Brooks", "C/2023 A3" of "C/2023 A3
+// (Tsuchinshan-ATLAS)", the whole of "A/2019 N2"; *name gets the rest.
+std::string_view designation_part(std::string_view full,
+                                  std::string_view* name) {
+  *name = {};
+  if (!full.empty() && is_digit(full[0])) {
+    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
+    // or the number alone ("288P").
+    const std::size_t slash = full.find('/');
+    if (slash != std::string_view::npos) {
+      *name = trim_view(full.substr(slash + 1));
+    }
+    return full.substr(0, slash);
+  }
+  const std::size_t open = full.find(" (");
+  if (open != std::string_view::npos && full.back() == ')') {
+    *name = trim_view(full.substr(open + 2, full.size() - open - 3));
+    return trim_view(full.substr(0, open));
+  }
+  return full;
+}
+
+// The iau_designation of the planetarium's own file: an unnumbered comet's
+// designation ("C/2023 A3", "P/2004 V5-B"), which it shows the name after.
+// A numbered periodic comet has none there unless its first provisional
+// designation is known, which this file does not give: the planetarium
+// reads the number from the name ("1P/Halley") and appends the perihelion
+// year. It warns of a numbered interstellar one without, and "2I" is what
+// this file knows of "2I/2019 Q4".
+std::string_view iau_designation(std::string_view line,
+                                 std::string_view full) {
+  std::string_view name;
+  const std::string_view designation = designation_part(full, &name);
+  const bool numbered = !full.empty() && is_digit(full[0]);
+  if (numbered && line[kOrbitType.offset] != 'I') return {};
+  return designation;
+}
+
+}  // namespace
+
 std::string comet_section_key(std::string_view line) {
   const std::string_view full = trim_view(field(line, kDesignation));
   std::string key;
@@ -241,6 +284,7 @@ void write_comet_section(std::string_view line, std::string* out,
   static constexpr SectionKey kKeys[] = {
       {"absolute_magnitude             = ", U::kBoth},
       {"coord_func                     = ", U::kDefaultOnly},
+      {"iau_designation                = ", U::kExtendedOnly},
       {"name                           = ", U::kBoth},
       {"orbit_ArgOfPericenter          = ", U::kBoth},
       {"orbit_AscendingNode            = ", U::kBoth},
@@ -255,6 +299,7 @@ void write_comet_section(std::string_view line, std::string* out,
   const std::string_view values[] = {
       trim_view(field(line, kMagnitude)),
       "comet_orbit",
+      iau_designation(line, full),
       full,
       trim_view(field(line, kPericenter)),
       trim_view(field(line, kNode)),
@@ -299,25 +344,9 @@ CometIdentities comet_identities(std::string_view line) {
   }
   const std::string_view full = trim_view(field(line, kDesignation));
   ids.full = std::string(full);
-  if (!full.empty() && is_digit(full[0])) {
-    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
-    // or the number alone ("288P").
-    const std::size_t slash = full.find('/');
-    ids.designation = std::string(full.substr(0, slash));
-    if (slash != std::string_view::npos) {
-      ids.name = std::string(trim_view(full.substr(slash + 1)));
-    }
-  } else {
-    // "C/2023 A3 (Tsuchinshan-ATLAS)", or without a name "A/2019 N2".
-    const std::size_t open = full.find(" (");
-    if (open != std::string_view::npos && full.back() == ')') {
-      ids.designation = std::string(trim_view(full.substr(0, open)));
-      ids.name =
-          std::string(trim_view(full.substr(open + 2, full.size() - open - 3)));
-    } else {
-      ids.designation = ids.full;
-    }
-  }
+  std::string_view name;
+  ids.designation = std::string(designation_part(full, &name));
+  ids.name = std::string(name);
   return ids;
 }
 
