@@ -294,6 +294,15 @@ TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
     EXPECT_EQ(c.ini, read_file(dir.path("out.ini")));
   }
 
+  // Merged into the file just written, Pluto stays out too.
+  const test::RunResult merged = run_orbitpick(
+      {"--base", "out.ini", "--extended", "list.csv", "NEA.txt", "merged.ini"},
+      dir.dir());
+  EXPECT_EQ(0, merged.status);
+  EXPECT_EQ(0u, merged.err.find(planetarium_warnings)) << merged.err;
+  EXPECT_EQ(std::string::npos,
+            read_file(dir.path("merged.ini")).find("Pluto"));
+
   // A list without a single quoted name converts nothing: an error.
   write_file(dir.path("list.csv"), "Name,Mag\nCeres,7.1\nVesta,6\n");
   const test::RunResult r =
