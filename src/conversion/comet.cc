@@ -3,14 +3,16 @@
 #include "conversion/comet.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <unordered_map>
 
+#include "base/text.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
-#include "base/text.h"
 
 namespace orbitpick {
 namespace {
@@ -253,21 +255,21 @@ std::string_view iau_designation(std::string_view line,
 
 }  // namespace
 
-std::string comet_section_key(std::string_view line) {
+std::string comet_section_name(std::string_view line) {
   const std::string_view full = trim_view(field(line, kDesignation));
-  std::string key;
-  key.reserve(full.size());
+  std::string name;
+  name.reserve(full.size());
   for (char c : full) {
     if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
-    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return key;
+  return name;
 }
 
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format) {
   const std::string_view full = trim_view(field(line, kDesignation));
-  const std::string key = comet_section_key(line);
+  const std::string key = comet_section_name(line);
 
   double jd = 0;
   char perihelion[32];
@@ -280,42 +282,28 @@ void write_comet_section(std::string_view line, std::string* out,
   }
 
   // The keys in alphabetical order, as the planetarium writes them.
+  using K = Key;
   using U = KeyUse;
-  static constexpr SectionKey kKeys[] = {
-      {"absolute_magnitude             = ", U::kBoth},
-      {"coord_func                     = ", U::kDefaultOnly},
-      {"iau_designation                = ", U::kExtendedOnly},
-      {"name                           = ", U::kBoth},
-      {"orbit_ArgOfPericenter          = ", U::kBoth},
-      {"orbit_AscendingNode            = ", U::kBoth},
-      {"orbit_Eccentricity             = ", U::kBoth},
-      {"orbit_Epoch                    = ", U::kWhenGiven},
-      {"orbit_Inclination              = ", U::kBoth},
-      {"orbit_PericenterDistance       = ", U::kBoth},
-      {"orbit_TimeAtPericenter         = ", U::kBoth},
-      {"slope_parameter                = ", U::kWhenGiven},
-      {"type                           = ", U::kBoth},
-  };
-  const std::string_view values[] = {
-      trim_view(field(line, kMagnitude)),
-      "comet_orbit",
-      iau_designation(line, full),
-      full,
-      trim_view(field(line, kPericenter)),
-      trim_view(field(line, kNode)),
-      trim_view(field(line, kEccentricity)),
-      epoch_text,
-      trim_view(field(line, kInclination)),
-      trim_view(field(line, kPerihelionDistance)),
-      perihelion_text,
-      trim_view(field(line, kSlope)),
+  const SectionValue values[] = {
+      {K::kAbsoluteMagnitude, U::kBoth, trim_view(field(line, kMagnitude))},
+      {K::kCoordFunc, U::kDefaultOnly, "comet_orbit"},
+      {K::kIauDesignation, U::kExtendedOnly, iau_designation(line, full)},
+      {K::kName, U::kBoth, full},
+      {K::kOrbitArgOfPericenter, U::kBoth, trim_view(field(line, kPericenter))},
+      {K::kOrbitAscendingNode, U::kBoth, trim_view(field(line, kNode))},
+      {K::kOrbitEccentricity, U::kBoth, trim_view(field(line, kEccentricity))},
+      {K::kOrbitEpoch, U::kWhenGiven, epoch_text},
+      {K::kOrbitInclination, U::kBoth, trim_view(field(line, kInclination))},
+      {K::kOrbitPericenterDistance, U::kBoth,
+       trim_view(field(line, kPerihelionDistance))},
+      {K::kOrbitTimeAtPericenter, U::kBoth, perihelion_text},
+      {K::kSlopeParameter, U::kWhenGiven, trim_view(field(line, kSlope))},
       // Interstellar ones too (the planetarium's own file calls them
       // "interstellar object"): only a comet gets a coma and tail, and
       // the comet brightness law that the file's H and slope are for.
-      "comet",
+      {K::kType, U::kBoth, "comet"},
   };
-  static_assert(std::size(kKeys) == std::size(values), "one value per key");
-  append_section(key, kKeys, values, std::size(kKeys), format, out);
+  append_section(key, values, std::size(values), format, out);
 }
 
 std::string_view comet_designation(std::string_view line) {
@@ -325,7 +313,7 @@ std::string_view comet_designation(std::string_view line) {
 namespace {
 
 void describe_comet(std::string_view line, LineFacts* facts) {
-  facts->key = comet_section_key(line);
+  facts->section = comet_section_name(line);
   facts->designation = comet_designation(line);
   facts->packed = trim_view(field(line, kPacked));
   facts->number = {};
@@ -372,7 +360,11 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   constexpr std::size_t kStep = 64 * 1024;
   for (;;) {
     const std::size_t have = text.size();
-    text.resize(have + kStep);
+    try {
+      text.resize(have + kStep);
+    } catch (const std::bad_alloc&) {
+      return fail(err, options.path, std::strerror(ENOMEM));
+    }
     std::size_t got = 0;
     if (!reader->read(&text[have], kStep, &got, err)) {
       name_path(err, options.path);

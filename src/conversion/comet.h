@@ -21,11 +21,12 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/catalogue.h"
 #include "base/diagnostics.h"
+#include "conversion/conversion.h"
+#include "input/catalogue_columns.h"
+#include "input/reader.h"
 #include "selection/exact_match.h"
 #include "selection/name_matcher.h"
-#include "input/reader.h"
 
 namespace orbitpick {
 
@@ -55,8 +56,8 @@ bool check_comet_line(std::string_view line, Error* err);
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format = SectionFormat::kDefault);
 
-/// The section key of a comet line (see write_comet_section).
-std::string comet_section_key(std::string_view line);
+/// The section name of a comet line (see write_comet_section).
+std::string comet_section_name(std::string_view line);
 
 /// The designation and name of a comet line as printed, trimmed:
 /// "C/2023 A3 (Tsuchinshan-ATLAS)".

@@ -20,10 +20,10 @@ std::string no_magnitude_warning(const LineFacts& facts) {
          "magnitude to draw it with)";
 }
 
-bool claim_section_key(SectionKeys* keys, const LineFacts& facts,
+bool claim_section_name(SectionNames* names, const LineFacts& facts,
                        std::string* suffix, std::string* other) {
   const auto [held, added] =
-      keys->owner.try_emplace(facts.key, facts.designation);
+      names->owner.try_emplace(facts.section, facts.designation);
   if (added || held->second == facts.designation) return true;
   *other = held->second;
   std::string packed = "_";
@@ -33,19 +33,19 @@ bool claim_section_key(SectionKeys* keys, const LineFacts& facts,
   *suffix = packed;
   for (int count = 2;; ++count) {
     const auto [mine, claimed] =
-        keys->owner.try_emplace(facts.key + *suffix, facts.designation);
+        names->owner.try_emplace(facts.section + *suffix, facts.designation);
     if (claimed || mine->second == facts.designation) return false;
     *suffix = packed + "_" + std::to_string(count);
   }
 }
 
-std::string renamed_key_warning(const LineFacts& facts,
+std::string renamed_section_warning(const LineFacts& facts,
                                 std::string_view suffix,
                                 std::string_view other) {
   return std::string(facts.designation) + " would share the section key [" +
-         facts.key + "] with " + std::string(other) +
+         facts.section + "] with " + std::string(other) +
          ", and the planetarium would merge the two; written as [" +
-         facts.key + std::string(suffix) + "]";
+         facts.section + std::string(suffix) + "]";
 }
 
 }  // namespace orbitpick

@@ -1,6 +1,6 @@
 // What the planetarium makes of a body beyond the keys of its section: the
 // few objects it must not get from this file, the ones it will load but not
-// draw, and section keys that would merge two bodies into one.
+// draw, and section names that would merge two bodies into one.
 
 #ifndef ORBITPICK_CONVERSION_PLANETARIUM_RULES_H_
 #define ORBITPICK_CONVERSION_PLANETARIUM_RULES_H_
@@ -13,7 +13,7 @@ namespace orbitpick {
 
 /// What the rules look at in one catalogue line of either kind.
 struct LineFacts {
-  std::string key;               // its section key, "433eros"
+  std::string section;           // its section name, "433eros"
   std::string_view designation;  // as printed, "(433) Eros", "2I/Borisov"
   std::string_view packed;       // "00433", "K04PB2C", "0002I", "CK23A030"
   std::string_view number;       // minor-planet number, "433"; empty else
@@ -29,24 +29,24 @@ std::string_view left_out_reason(const LineFacts& facts);
 /// The warning text for an object written without an absolute magnitude.
 std::string no_magnitude_warning(const LineFacts& facts);
 
-/// The section keys given so far in one output file and whose they are:
+/// The section names given so far in one output file and whose they are:
 /// the planetarium merges the keys of two sections with one name into one
 /// body.
-struct SectionKeys {
-  std::unordered_map<std::string, std::string> owner;  // key: designation
+struct SectionNames {
+  std::unordered_map<std::string, std::string> owner;  // name: designation
 };
 
-/// Claims facts.key for the object; true when it is free or already the
+/// Claims facts.section for the object; true when it is free or already the
 /// object's own (two names selecting one line write it twice, as before).
-/// Otherwise sets *suffix to what makes the key the object's own ("_" and
+/// Otherwise sets *suffix to what makes the name the object's own ("_" and
 /// the packed designation, lower-cased, then a count if need be), claims
-/// the longer key, sets *other to the designation that holds facts.key and
-/// returns false.
-bool claim_section_key(SectionKeys* keys, const LineFacts& facts,
+/// the longer name, sets *other to the designation that holds
+/// facts.section and returns false.
+bool claim_section_name(SectionNames* names, const LineFacts& facts,
                        std::string* suffix, std::string* other);
 
-/// The warning text for a key made unique by claim_section_key.
-std::string renamed_key_warning(const LineFacts& facts,
+/// The warning text for a section name made unique by claim_section_name.
+std::string renamed_section_warning(const LineFacts& facts,
                                 std::string_view suffix,
                                 std::string_view other);
 

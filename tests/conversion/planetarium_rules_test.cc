@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "conversion/catalogue.h"
+#include "conversion/catalogue_section.h"
 #include "conversion/comet.h"
 #include "mpc_lines.h"
 #include "selection/exact_match.h"
@@ -33,7 +34,7 @@ enum class Kind { kMinorPlanets, kComets };
 Scanned scan(Kind kind, const std::vector<std::string>& lines,
          const std::vector<std::string>& names, bool exact,
          SectionFormat format = SectionFormat::kDefault,
-         SectionKeys* keys = nullptr) {
+         SectionNames* keys = nullptr) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   test::StringReader reader(text, 300);
@@ -44,7 +45,7 @@ Scanned scan(Kind kind, const std::vector<std::string>& lines,
   options.path = kind == Kind::kComets ? "CometEls.txt" : "MPCORB.DAT";
   options.format = format;
   options.exact = exact ? &index : nullptr;
-  options.keys = keys;
+  options.sections = keys;
   options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
   options.write = [&](std::string_view block, Error*) {
     run.out.append(block);
@@ -217,24 +218,24 @@ TEST(PlanetariumRules, KeysOfTwoObjectsAreKeptApart) {
 
 TEST(PlanetariumRules, KeysHeldAcrossScansOfOneOutput) {
   // Both scans of a run write into one file, and so share their keys.
-  SectionKeys keys;
+  SectionNames keys;
   scan(Kind::kComets, {kFragment}, {"LINEAR"}, false,
        SectionFormat::kDefault, &keys);
   const Scanned again = scan(Kind::kComets, {kFragment}, {"LINEAR"}, false,
                          SectionFormat::kDefault, &keys);
   EXPECT_TRUE(again.warnings.empty());  // the same object
   LineFacts other;
-  other.key = "p2004v5b(linearhill)";
+  other.section = "p2004v5b(linearhill)";
   other.designation = "P/2004 V5B";
   other.packed = "PK04V05b";
   std::string suffix;
   std::string holder;
-  EXPECT_FALSE(claim_section_key(&keys, other, &suffix, &holder));
+  EXPECT_FALSE(claim_section_name(&keys, other, &suffix, &holder));
   EXPECT_EQ("_pk04v05b", suffix);
   EXPECT_EQ("P/2004 V5-B (LINEAR-Hill)", holder);
   // Should the longer key be taken too, a count follows.
   other.designation = "P/2004 V 5B";
-  EXPECT_FALSE(claim_section_key(&keys, other, &suffix, &holder));
+  EXPECT_FALSE(claim_section_name(&keys, other, &suffix, &holder));
   EXPECT_EQ("_pk04v05b_2", suffix);
 }
 
