@@ -242,15 +242,14 @@ std::string_view designation_part(std::string_view full,
 // A numbered periodic comet has none there unless its first provisional
 // designation is known, which this file does not give: the planetarium
 // reads the number from the name ("1P/Halley") and appends the perihelion
-// year. It warns of a numbered interstellar one without, and "2I" is what
-// this file knows of "2I/2019 Q4".
+// year. It warns of a numbered interstellar one without; this file knows
+// "2I/2019 Q4" as "2I/Borisov", which then stays findable by that name.
 std::string_view iau_designation(std::string_view line,
                                  std::string_view full) {
-  std::string_view name;
-  const std::string_view designation = designation_part(full, &name);
   const bool numbered = !full.empty() && is_digit(full[0]);
-  if (numbered && line[kOrbitType.offset] != 'I') return {};
-  return designation;
+  if (numbered) return line[kOrbitType.offset] == 'I' ? full : "";
+  std::string_view name;
+  return designation_part(full, &name);
 }
 
 }  // namespace

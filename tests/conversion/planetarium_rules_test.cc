@@ -137,7 +137,7 @@ TEST(PlanetariumRules, CometsAreCometsWithTheDesignationOfTheStockFile) {
     const char* line;
     const char* iau_designation;  // with --extended
   } cases[] = {
-      {kInterstellar, "2I"},
+      {kInterstellar, "2I/Borisov"},
       {kTsuchinshanAtlas, "C/2023 A3"},
       {kFragment, "P/2004 V5-B"},
       {kNameless, "A/2019 N2"},
