@@ -36,9 +36,6 @@ struct ScanOptions {
   // Takes a block of finished sections; a failure stops the scan. The
   // error it sets names the file written.
   std::function<bool(std::string_view block, Error* err)> write;
-  // Match whole designations through this index instead of the substring
-  // search; null: substrings.
-  const ExactIndex* exact = nullptr;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
   // The section names of the whole output, when several scans write into
@@ -52,6 +49,7 @@ struct LineKind {
   void (*write)(std::string_view line, std::string* out, SectionFormat format);
   // The designation quoted for the line in the account of the names.
   std::string_view (*designation)(std::string_view line);
+  Source source;  // where the account counts the line
   // What the planetarium's rules look at. REQUIRES: "check" accepts it.
   void (*describe)(std::string_view line, LineFacts* facts);
 };

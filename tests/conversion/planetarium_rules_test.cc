@@ -44,7 +44,6 @@ Scanned scan(Kind kind, const std::vector<std::string>& lines,
   ScanOptions options;
   options.path = kind == Kind::kComets ? "CometEls.txt" : "MPCORB.DAT";
   options.format = format;
-  options.exact = exact ? &index : nullptr;
   options.sections = keys;
   options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
   options.write = [&](std::string_view block, Error*) {
@@ -53,12 +52,14 @@ Scanned scan(Kind kind, const std::vector<std::string>& lines,
   };
   Error err;
   bool ok = false;
+  CometScan comets;
+  std::int64_t count = 0;
   if (kind == Kind::kComets) {
-    CometScan comets;
-    ok = scan_comets(&reader, matcher, options, &comets, &err);
+    ok = exact ? scan_comets(&reader, index, options, &comets, &err)
+               : scan_comets(&reader, matcher, options, &comets, &err);
   } else {
-    std::int64_t count = 0;
-    ok = scan_catalogue(&reader, matcher, options, &count, &err);
+    ok = exact ? scan_catalogue(&reader, index, options, &count, &err)
+               : scan_catalogue(&reader, matcher, options, &count, &err);
   }
   EXPECT_TRUE(ok) << err.what;
   return run;
