@@ -213,7 +213,8 @@ SectionSink gather_into(std::string* sections, const std::string& output) {
 // What the scan of the file at "path" is given; the same for both files
 // but for the path.
 ScanOptions scan_options(const RunOptions& o, const std::string& path,
-                         Selection* sel, const SectionSink& write) {
+                         Selection* sel, SectionNames* sections,
+                         const SectionSink& write) {
   ScanOptions options;
   options.path = path;
   options.progress = [](std::int64_t count) {
@@ -224,6 +225,7 @@ ScanOptions scan_options(const RunOptions& o, const std::string& path,
   if (o.extended) options.format = SectionFormat::kExtended;
   options.write = write;
   options.account = &sel->account;
+  options.sections = sections;
   return options;
 }
 
@@ -231,19 +233,21 @@ ScanOptions scan_options(const RunOptions& o, const std::string& path,
 struct Scans {
   std::int64_t catalogue_lines = 0;
   CometScan comets;
+  // Minor planets and comets go into one file: one set of section names.
+  SectionNames sections;
 };
 
 // The catalogue, then the comet file: the sections in that order.
 bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
                  const SectionSink& write, Scans* scans, Error* err) {
-  const ScanOptions catalogue = scan_options(o, o.catalogue_path, sel, write);
+  const ScanOptions catalogue = scan_options(o, o.catalogue_path, sel, &scans->sections, write);
   const bool scanned =
       o.exact ? scan_catalogue(in.catalogue.get(), sel->exact, catalogue,
                                &scans->catalogue_lines, err)
               : scan_catalogue(in.catalogue.get(), sel->matcher, catalogue,
                                &scans->catalogue_lines, err);
   if (!scanned || !in.comets) return scanned;
-  const ScanOptions comets = scan_options(o, o.comets_path, sel, write);
+  const ScanOptions comets = scan_options(o, o.comets_path, sel, &scans->sections, write);
   return o.exact ? scan_comets(in.comets.get(), sel->exact, comets,
                                &scans->comets, err)
                  : scan_comets(in.comets.get(), sel->matcher, comets,

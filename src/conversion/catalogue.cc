@@ -11,7 +11,8 @@
 namespace orbitpick {
 
 const LineKind kMinorPlanetLines = {check_section_line, write_section,
-                                    readable_designation, Source::kCatalogue};
+                                    readable_designation, Source::kCatalogue,
+                                    describe_minor_planet};
 
 namespace {
 

@@ -34,7 +34,6 @@ constexpr Column kSlope{96, 4};
 constexpr Column kDesignation{102, 56};
 
 constexpr std::string_view kOrbitTypes = "CPDXIA";
-constexpr char kInterstellar = 'I';
 
 // Decimal places of a written Julian date: a microday, under 0.1 s.
 constexpr int kJdDecimals = 6;
@@ -213,15 +212,63 @@ bool check_comet_line(std::string_view line, Error* err) {
   return true;
 }
 
+namespace {
+
+// The designation within "full", the designation and name as printed:
+// "12P" of "12P/Pons-Brooks", "C/2023 A3" of "C/2023 A3
+// (Tsuchinshan-ATLAS)", the whole of "A/2019 N2"; *name gets the rest.
+std::string_view designation_part(std::string_view full,
+                                  std::string_view* name) {
+  *name = {};
+  if (!full.empty() && is_digit(full[0])) {
+    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
+    // or the number alone ("288P").
+    const std::size_t slash = full.find('/');
+    if (slash != std::string_view::npos) {
+      *name = trim_view(full.substr(slash + 1));
+    }
+    return full.substr(0, slash);
+  }
+  const std::size_t open = full.find(" (");
+  if (open != std::string_view::npos && full.back() == ')') {
+    *name = trim_view(full.substr(open + 2, full.size() - open - 3));
+    return trim_view(full.substr(0, open));
+  }
+  return full;
+}
+
+// The iau_designation of the planetarium's own file: an unnumbered comet's
+// designation ("C/2023 A3", "P/2004 V5-B"), which it shows the name after.
+// A numbered periodic comet has none there unless its first provisional
+// designation is known, which this file does not give: the planetarium
+// reads the number from the name ("1P/Halley") and appends the perihelion
+// year. It warns of a numbered interstellar one without; this file knows
+// "2I/2019 Q4" as "2I/Borisov", which then stays findable by that name.
+std::string_view iau_designation(std::string_view line,
+                                 std::string_view full) {
+  const bool numbered = !full.empty() && is_digit(full[0]);
+  if (numbered) return line[kOrbitType.offset] == 'I' ? full : "";
+  std::string_view name;
+  return designation_part(full, &name);
+}
+
+}  // namespace
+
+std::string comet_section_name(std::string_view line) {
+  const std::string_view full = trim_view(field(line, kDesignation));
+  std::string name;
+  name.reserve(full.size());
+  for (char c : full) {
+    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
+    name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return name;
+}
+
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format) {
   const std::string_view full = trim_view(field(line, kDesignation));
-  std::string key;
-  key.reserve(full.size());
-  for (char c : full) {
-    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
-    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  const std::string key = comet_section_name(line);
 
   double jd = 0;
   char perihelion[32];
@@ -239,6 +286,7 @@ void write_comet_section(std::string_view line, std::string* out,
   const SectionValue values[] = {
       {K::kAbsoluteMagnitude, U::kBoth, trim_view(field(line, kMagnitude))},
       {K::kCoordFunc, U::kDefaultOnly, "comet_orbit"},
+      {K::kIauDesignation, U::kExtendedOnly, iau_designation(line, full)},
       {K::kName, U::kBoth, full},
       {K::kOrbitArgOfPericenter, U::kBoth, trim_view(field(line, kPericenter))},
       {K::kOrbitAscendingNode, U::kBoth, trim_view(field(line, kNode))},
@@ -249,9 +297,10 @@ void write_comet_section(std::string_view line, std::string* out,
        trim_view(field(line, kPerihelionDistance))},
       {K::kOrbitTimeAtPericenter, U::kBoth, perihelion_text},
       {K::kSlopeParameter, U::kWhenGiven, trim_view(field(line, kSlope))},
-      {K::kType, U::kBoth,
-       line[kOrbitType.offset] == kInterstellar ? "interstellar object"
-                                                : "comet"},
+      // Interstellar ones too (the planetarium's own file calls them
+      // "interstellar object"): only a comet gets a coma and tail, and
+      // the comet brightness law that the file's H and slope are for.
+      {K::kType, U::kBoth, "comet"},
   };
   append_section(key, values, std::size(values), format, out);
 }
@@ -260,8 +309,21 @@ std::string_view comet_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
+namespace {
+
+void describe_comet(std::string_view line, LineFacts* facts) {
+  facts->section = comet_section_name(line);
+  facts->designation = comet_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  facts->number = {};
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
+
+}  // namespace
+
 const LineKind kCometLines = {check_comet_line, write_comet_section,
-                              comet_designation, Source::kComets};
+                              comet_designation, Source::kComets,
+                              describe_comet};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
@@ -270,25 +332,9 @@ CometIdentities comet_identities(std::string_view line) {
   }
   const std::string_view full = trim_view(field(line, kDesignation));
   ids.full = std::string(full);
-  if (!full.empty() && is_digit(full[0])) {
-    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
-    // or the number alone ("288P").
-    const std::size_t slash = full.find('/');
-    ids.designation = std::string(full.substr(0, slash));
-    if (slash != std::string_view::npos) {
-      ids.name = std::string(trim_view(full.substr(slash + 1)));
-    }
-  } else {
-    // "C/2023 A3 (Tsuchinshan-ATLAS)", or without a name "A/2019 N2".
-    const std::size_t open = full.find(" (");
-    if (open != std::string_view::npos && full.back() == ')') {
-      ids.designation = std::string(trim_view(full.substr(0, open)));
-      ids.name =
-          std::string(trim_view(full.substr(open + 2, full.size() - open - 3)));
-    } else {
-      ids.designation = ids.full;
-    }
-  }
+  std::string_view name;
+  ids.designation = std::string(designation_part(full, &name));
+  ids.name = std::string(name);
   return ids;
 }
 

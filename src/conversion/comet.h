@@ -49,11 +49,15 @@ bool check_comet_line(std::string_view line, Error* err);
 /// designation and name, lower-cased, without spaces, "/", "-" and "'":
 /// "C/2023 A3 (Tsuchinshan-ATLAS)" gives c2023a3(tsuchinshanatlas). The
 /// perihelion time and the epoch are written as Julian dates; a blank epoch
-/// or slope parameter leaves its key out. kExtended also leaves out
+/// or slope parameter leaves its key out. Every orbit type, interstellar
+/// (I) included, is of type "comet". kExtended also leaves out
 /// coord_func and every other key whose value would be empty. REQUIRES:
 /// check_comet_line(line) succeeds.
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format = SectionFormat::kDefault);
+
+/// The section name of a comet line (see write_comet_section).
+std::string comet_section_name(std::string_view line);
 
 /// The designation and name of a comet line as printed, trimmed:
 /// "C/2023 A3 (Tsuchinshan-ATLAS)".
