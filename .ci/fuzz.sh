@@ -5,18 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-missing=()
-command -v clang++ >/dev/null || missing+=(clang)
-compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" \
-  >/dev/null || missing+=(libclang-rt-14-dev)
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+scripts/prereqs.sh fuzz
 
 seconds="${FUZZ_SECONDS:-60}"
 fuzzers=(catalogue_fuzz name_matcher_fuzz target_list_fuzz epoch_fuzz ini_merge_fuzz
-         gzip_fuzz comet_fuzz)
+         gzip_fuzz comet_fuzz list_csv_fuzz list_text_fuzz list_json_fuzz list_edb_fuzz)
 
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORBITPICK_FUZZ=ON -DBUILD_TESTING=OFF

@@ -11,7 +11,8 @@
 #   BENCH_DIR    data directory (default /tmp/orbitpick-bench, or
 #                /tmp/orbitpick-bench-quick with --quick); generated once and
 #                reused while the line count and generator source are unchanged
-#   BUILD_DIR    CMake build directory (default build)
+#   BUILD_DIR    CMake build directory of its own (default build-bench; the
+#                build you work in is left as it is)
 #   ORBITPICK    benchmark this binary instead of building one
 #   ORBITPICK_ZLIB  the zlib-only binary for the .gz rows (default: built
 #                with -DORBITPICK_ISAL=OFF in BUILD_DIR-zlib)
@@ -41,7 +42,7 @@ else
     lines=1450000
     data=${BENCH_DIR:-/tmp/orbitpick-bench}
 fi
-build=${BUILD_DIR:-build}
+build=${BUILD_DIR:-build-bench}
 runs=${RUNS:-5}
 [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "bench: RUNS must be a positive integer" >&2; exit 2; }
 # A command whose warm-up takes longer than this is timed once, not $runs
@@ -83,10 +84,14 @@ else
     log "note: $orbitpick has no ISA-L (install libisal-dev and rebuild)"
 fi
 
+# The generator is one file and no part of the program: compiled here, again
+# whenever its source is newer than the binary.
 gen=$build/gen_catalogue
-if ! cmake --build "$build" --target gen_catalogue >/dev/null 2>&1 || [[ ! -x $gen ]]; then
+if [[ ! -x $gen || bench/gen_catalogue.cc -nt $gen ]]; then
     mkdir -p "$build"
-    g++ -O2 -std=c++17 bench/gen_catalogue.cc -o "$gen"
+    log "compiling the catalogue generator into $gen"
+    "${CXX:-c++}" -O2 -std=c++17 bench/gen_catalogue.cc -o "$gen" ||
+        die "could not compile bench/gen_catalogue.cc"
 fi
 
 # ---- data -------------------------------------------------------------------
@@ -476,6 +481,35 @@ echo "| command | s | peak RSS MiB | sections written |"
 echo "|---|---:|---:|---:|"
 echo "| \`orbitpick list_1000000.csv one_orbit.DAT out.ini\` | $(secs "$big_us")$big_mark | $rss | $big_sections |"
 echo "| \`wc -l list_1000000.csv\` | $(secs "$bigwc_us")$bigwc_mark | | |"
+
+echo
+echo "## Reading a 100,000-line CSV list (JPL export layout, catalogue of one orbit)"
+echo
+log "100k-line CSV list"
+# As the JPL Small-Body Database writes it: full_name padded in quotes,
+# numbers bare; every fifth name has a comma inside its quotes.
+jpl=$work/sbdb_100000.csv
+awk 'BEGIN {
+    print "\"full_name\",\"spkid\",\"orbit_id\",\"a\",\"e\",\"i\""
+    for (i = 1; i <= 100000; i++) {
+        name = (i % 5 ? sprintf("Name%d", i) : sprintf("Name, %d", i))
+        printf "\"%7d %s (%d AB%d)\",%d,\"JPL %d\",%.3f,%.4f,%.2f\n",
+            i, name, 1900 + i % 120, i % 1000, 20000000 + i, i % 300,
+            1 + i % 7 / 3, i % 97 / 100, i % 180
+    }
+}' >"$jpl"
+measure "orbitpick csv 100k" /dev/null 0 "$orbitpick" --list-format csv "$jpl" "$one_orbit" "$ini"
+csv_us=$median csv_mark=$(mark)
+measure "orbitpick auto 100k" /dev/null 0 "$orbitpick" --list-format auto "$jpl" "$one_orbit" "$ini"
+auto_us=$median auto_mark=$(mark)
+measure "wc 100k csv" /dev/null 0 wc -l "$jpl"
+csvwc_us=$median csvwc_mark=$(mark)
+[[ -n $csv_mark$auto_mark$csvwc_mark ]] && any_single=1
+echo "| command | s | / wc -l |"
+echo "|---|---:|---:|"
+echo "| \`orbitpick --list-format csv sbdb_100000.csv one_orbit.DAT out.ini\` | $(secs "$csv_us")$csv_mark | $(ratio "$csv_us" "$csvwc_us") |"
+echo "| \`orbitpick --list-format auto sbdb_100000.csv one_orbit.DAT out.ini\` | $(secs "$auto_us")$auto_mark | $(ratio "$auto_us" "$csvwc_us") |"
+echo "| \`wc -l sbdb_100000.csv\` ($(stat -c %s "$jpl") bytes) | $(secs "$csvwc_us")$csvwc_mark | 1.00 |"
 
 echo
 if ((any_single)); then

@@ -3,15 +3,17 @@
 #include "conversion/comet.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <unordered_map>
 
+#include "base/text.h"
 #include "conversion/epoch.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
-#include "base/text.h"
 
 namespace orbitpick {
 namespace {
@@ -33,7 +35,6 @@ constexpr Column kSlope{96, 4};
 constexpr Column kDesignation{102, 56};
 
 constexpr std::string_view kOrbitTypes = "CPDXIA";
-constexpr char kInterstellar = 'I';
 
 // Decimal places of a written Julian date: a microday, under 0.1 s.
 constexpr int kJdDecimals = 6;
@@ -198,15 +199,63 @@ bool check_comet_line(std::string_view line, Error* err) {
   return true;
 }
 
+namespace {
+
+// The designation within "full", the designation and name as printed:
+// "12P" of "12P/Pons-Brooks", "C/2023 A3" of "C/2023 A3
+// (Tsuchinshan-ATLAS)", the whole of "A/2019 N2"; *name gets the rest.
+std::string_view designation_part(std::string_view full,
+                                  std::string_view* name) {
+  *name = {};
+  if (!full.empty() && is_digit(full[0])) {
+    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
+    // or the number alone ("288P").
+    const std::size_t slash = full.find('/');
+    if (slash != std::string_view::npos) {
+      *name = trim_view(full.substr(slash + 1));
+    }
+    return full.substr(0, slash);
+  }
+  const std::size_t open = full.find(" (");
+  if (open != std::string_view::npos && full.back() == ')') {
+    *name = trim_view(full.substr(open + 2, full.size() - open - 3));
+    return trim_view(full.substr(0, open));
+  }
+  return full;
+}
+
+// The iau_designation of the planetarium's own file: an unnumbered comet's
+// designation ("C/2023 A3", "P/2004 V5-B"), which it shows the name after.
+// A numbered periodic comet has none there unless its first provisional
+// designation is known, which this file does not give: the planetarium
+// reads the number from the name ("1P/Halley") and appends the perihelion
+// year. It warns of a numbered interstellar one without; this file knows
+// "2I/2019 Q4" as "2I/Borisov", which then stays findable by that name.
+std::string_view iau_designation(std::string_view line,
+                                 std::string_view full) {
+  const bool numbered = !full.empty() && is_digit(full[0]);
+  if (numbered) return line[kOrbitType.offset] == 'I' ? full : "";
+  std::string_view name;
+  return designation_part(full, &name);
+}
+
+}  // namespace
+
+std::string comet_section_name(std::string_view line) {
+  const std::string_view full = trim_view(field(line, kDesignation));
+  std::string name;
+  name.reserve(full.size());
+  for (char c : full) {
+    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
+    name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return name;
+}
+
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format) {
   const std::string_view full = trim_view(field(line, kDesignation));
-  std::string key;
-  key.reserve(full.size());
-  for (char c : full) {
-    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
-    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  const std::string key = comet_section_name(line);
 
   double jd = 0;
   char perihelion[32];
@@ -219,46 +268,49 @@ void write_comet_section(std::string_view line, std::string* out,
   }
 
   // The keys in alphabetical order, as the planetarium writes them.
+  using K = Key;
   using U = KeyUse;
-  static constexpr SectionKey kKeys[] = {
-      {"absolute_magnitude             = ", U::kBoth},
-      {"coord_func                     = ", U::kDefaultOnly},
-      {"name                           = ", U::kBoth},
-      {"orbit_ArgOfPericenter          = ", U::kBoth},
-      {"orbit_AscendingNode            = ", U::kBoth},
-      {"orbit_Eccentricity             = ", U::kBoth},
-      {"orbit_Epoch                    = ", U::kWhenGiven},
-      {"orbit_Inclination              = ", U::kBoth},
-      {"orbit_PericenterDistance       = ", U::kBoth},
-      {"orbit_TimeAtPericenter         = ", U::kBoth},
-      {"slope_parameter                = ", U::kWhenGiven},
-      {"type                           = ", U::kBoth},
+  const SectionValue values[] = {
+      {K::kAbsoluteMagnitude, U::kBoth, trim_view(field(line, kMagnitude))},
+      {K::kCoordFunc, U::kDefaultOnly, "comet_orbit"},
+      {K::kIauDesignation, U::kExtendedOnly, iau_designation(line, full)},
+      {K::kName, U::kBoth, full},
+      {K::kOrbitArgOfPericenter, U::kBoth, trim_view(field(line, kPericenter))},
+      {K::kOrbitAscendingNode, U::kBoth, trim_view(field(line, kNode))},
+      {K::kOrbitEccentricity, U::kBoth, trim_view(field(line, kEccentricity))},
+      {K::kOrbitEpoch, U::kWhenGiven, epoch_text},
+      {K::kOrbitInclination, U::kBoth, trim_view(field(line, kInclination))},
+      {K::kOrbitPericenterDistance, U::kBoth,
+       trim_view(field(line, kPerihelionDistance))},
+      {K::kOrbitTimeAtPericenter, U::kBoth, perihelion_text},
+      {K::kSlopeParameter, U::kWhenGiven, trim_view(field(line, kSlope))},
+      // Interstellar ones too (the planetarium's own file calls them
+      // "interstellar object"): only a comet gets a coma and tail, and
+      // the comet brightness law that the file's H and slope are for.
+      {K::kType, U::kBoth, "comet"},
   };
-  const std::string_view values[] = {
-      trim_view(field(line, kMagnitude)),
-      "comet_orbit",
-      full,
-      trim_view(field(line, kPericenter)),
-      trim_view(field(line, kNode)),
-      trim_view(field(line, kEccentricity)),
-      epoch_text,
-      trim_view(field(line, kInclination)),
-      trim_view(field(line, kPerihelionDistance)),
-      perihelion_text,
-      trim_view(field(line, kSlope)),
-      line[kOrbitType.offset] == kInterstellar ? "interstellar object"
-                                               : "comet",
-  };
-  static_assert(std::size(kKeys) == std::size(values), "one value per key");
-  append_section(key, kKeys, values, std::size(kKeys), format, out);
+  append_section(key, values, std::size(values), format, out);
 }
 
 std::string_view comet_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
+namespace {
+
+void describe_comet(std::string_view line, LineFacts* facts) {
+  facts->section = comet_section_name(line);
+  facts->designation = comet_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  facts->number = {};
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
+
+}  // namespace
+
 const LineKind kCometLines = {check_comet_line, write_comet_section,
-                              comet_designation};
+                              comet_designation, Source::kComets,
+                              describe_comet};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
@@ -267,25 +319,9 @@ CometIdentities comet_identities(std::string_view line) {
   }
   const std::string_view full = trim_view(field(line, kDesignation));
   ids.full = std::string(full);
-  if (!full.empty() && is_digit(full[0])) {
-    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
-    // or the number alone ("288P").
-    const std::size_t slash = full.find('/');
-    ids.designation = std::string(full.substr(0, slash));
-    if (slash != std::string_view::npos) {
-      ids.name = std::string(trim_view(full.substr(slash + 1)));
-    }
-  } else {
-    // "C/2023 A3 (Tsuchinshan-ATLAS)", or without a name "A/2019 N2".
-    const std::size_t open = full.find(" (");
-    if (open != std::string_view::npos && full.back() == ')') {
-      ids.designation = std::string(trim_view(full.substr(0, open)));
-      ids.name =
-          std::string(trim_view(full.substr(open + 2, full.size() - open - 3)));
-    } else {
-      ids.designation = ids.full;
-    }
-  }
+  std::string_view name;
+  ids.designation = std::string(designation_part(full, &name));
+  ids.name = std::string(name);
   return ids;
 }
 
@@ -299,11 +335,15 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
   }
 }
 
-bool scan_comets(Reader* reader, const NameMatcher& matcher,
-                 const ScanOptions& options, CometScan* scan, Error* err) {
+namespace {
+
+// The scan of scan_comets, by substrings ("matcher") or by whole
+// designations ("exact"): exactly one of the two is set.
+bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
+                     const ExactIndex* exact, const ScanOptions& options,
+                     CometScan* scan, Error* err) {
   *err = Error();
   *scan = CometScan();
-  scan->matched_lines.assign(matcher.names.size(), 0);
 
   // The file is small (about a thousand lines); the cap keeps the text's
   // offsets within what the matcher takes.
@@ -311,7 +351,11 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   constexpr std::size_t kStep = 64 * 1024;
   for (;;) {
     const std::size_t have = text.size();
-    text.resize(have + kStep);
+    try {
+      text.resize(have + kStep);
+    } catch (const std::bad_alloc&) {
+      return fail(err, options.path, std::strerror(ENOMEM));
+    }
     std::size_t got = 0;
     if (!reader->read(&text[have], kStep, &got, err)) {
       name_path(err, options.path);
@@ -340,12 +384,11 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   }
 
   Conversion conversion(options, kCometLines);
-  if (options.exact == nullptr) {
+  if (exact == nullptr) {
     MatchState state;
     std::vector<NameMatch> matches;
-    scan->lines = find_names(matcher, text, &state, &matches) +
+    scan->lines = find_names(*matcher, text, &state, &matches) +
                   (!text.empty() && text.back() != '\n' ? 1 : 0);
-    for (const NameMatch& match : matches) ++scan->matched_lines[match.name];
     if (!convert_matches(&conversion, text, matches, 0, err)) return false;
     return finish_conversion(&conversion, err);
   }
@@ -372,22 +415,28 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
       if (id == &ids.name && !ids.name_is_unique) continue;
       key.clear();
       normalize_name(*id, &key);
-      find_identity(*options.exact, key, &hits);
+      find_identity(*exact, key, &hits);
     }
     std::sort(hits.begin(), hits.end());
     hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    for (const std::uint32_t name : hits) {
-      if (name >= scan->matched_lines.size()) {
-        scan->matched_lines.resize(name + 1, 0);
-      }
-      ++scan->matched_lines[name];
-    }
     const auto number = static_cast<std::int64_t>(i + 1);
     if (!convert_selected(&conversion, lines[i], number, hits, err)) {
       return false;
     }
   }
   return finish_conversion(&conversion, err);
+}
+
+}  // namespace
+
+bool scan_comets(Reader* reader, const NameMatcher& matcher,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  return scan_comet_file(reader, &matcher, nullptr, options, scan, err);
+}
+
+bool scan_comets(Reader* reader, const ExactIndex& index,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  return scan_comet_file(reader, nullptr, &index, options, scan, err);
 }
 
 }  // namespace orbitpick

@@ -9,45 +9,30 @@
 #include <string>
 #include <vector>
 
+#include "conversion/catalogue_section.h"
+#include "mpc_lines.h"
 #include "test_util.h"
 
 namespace orbitpick {
 namespace {
 
+using test::mpc::kFragment;
+using test::mpc::kHalley;
+using test::mpc::kInterstellar;
+using test::mpc::kNoName;
+using test::mpc::kNumberedFragment;
+using test::mpc::kTsuchinshanAtlas;
+
 // Real lines of the Minor Planet Center's CometEls.txt of 2026-02-13, with
 // their line numbers in the copy kept beside the project's data.
-const char kHalley[] =  // 249: periodic
-    "0001P         2061 08 10.6690  0.571790  0.967982  112.3617   59.4631  "
-    "162.1654  20260213   5.5  3.2  1P/Halley                                "
-    "                MPEC 2025-W75";
-const char kTsuchinshanAtlas[] =  // 172: long-period, slightly hyperbolic
-    "    CK23A030  2024 09 27.7667  0.391572  1.000159  308.5455   21.6164  "
-    "139.1076  20260213   6.5  3.2  C/2023 A3 (Tsuchinshan-ATLAS)            "
-    "                MPEC 2025-YF1";
 const char kBorisov[] =  // 224: hyperbolic
     "    CK25B020  2026 09 11.7190  8.239041  1.001896   78.8561   84.8677   "
     "91.7451  20260213   6.2  4.0  C/2025 B2 (Borisov)                      "
     "                MPEC 2026-A90";
-const char kInterstellar[] =  // 508
-    "0002I         2019 12  9.0572  1.997724  3.345952  209.2911  307.8024   "
-    "44.2624  20251121  11.0  4.0  2I/Borisov                               "
-    "                MPEC 2025-R69";
 const char kLarsen[] =  // 14: blank epoch
     "    CK04C010  2003 03 19.3321  4.349795  0.625803  315.9683  151.9549   "
     "28.8625            13.5  2.0  C/2004 C1 (Larsen)                       "
     "                MPC 51368";
-const char kFragment[] =  // 17
-    "    PK04V05b  2027 08  6.4017  4.433587  0.449716   87.1482   47.7339   "
-    "19.3290  20260213   8.0  4.0  P/2004 V5-B (LINEAR-Hill)                "
-    "                MPC 75705";
-const char kNumberedFragment[] =  // 284
-    "0073P     bt  2028 01 21.8029  0.946804  0.692655   78.3928  189.7920   "
-    "10.6073  20260213  11.5  6.0  73P-BT/Schwassmann-Wachmann              "
-    "                MPC106348";
-const char kNoName[] =  // 392
-    "0288P         2027 06 29.0073  2.442754  0.199407  280.2414   83.1076    "
-    "3.2381  20260213  16.0  2.0  288P                                     "
-    "                MPC133426";
 const char kIson[] =  // 46
     "    CK12S010  2013 11 27.7652  0.014233  1.000003  345.1119  297.0354   "
     "58.4240  20260213   8.5  3.2  C/2012 S1 (ISON)                         "
@@ -120,11 +105,12 @@ TEST(CometSection, RealLinesGiveKeysDatesAndTypes) {
       {kNoName, "288p", "288P", "2461585.5073", "2461084.5", "comet"},
       {parabolic, "c2012s1(ison)", "C/2012 S1 (ISON)", "2456624.2652",
        "2461084.5", "comet"},
+      // Interstellar: a comet, with a coma and the comet brightness law.
       {kInterstellar, "2iborisov", "2I/Borisov", "2458826.5572", "2461000.5",
-       "interstellar object"},
+       "comet"},
       // A fifth decimal of the day, 0.864 s, is kept.
       {with(22, "9.05723", kInterstellar), "2iborisov", "2I/Borisov",
-       "2458826.55723", "2461000.5", "interstellar object"},
+       "2458826.55723", "2461000.5", "comet"},
   };
   for (const auto& c : cases) {
     Error err;
@@ -250,6 +236,7 @@ TEST(CometIdentities, NameAloneCountsOnlyWhenUniqueInTheFile) {
 struct CometRun {
   bool ok = false;
   CometScan scan;
+  NameAccount account;
   std::string out;
   std::vector<std::string> warnings;
   Error err;
@@ -258,13 +245,15 @@ struct CometRun {
 CometRun scan(const std::string& text, std::vector<std::string> names,
               SectionFormat format = SectionFormat::kDefault) {
   test::ScriptedReader reader(text, 1000);
-  const NameMatcher matcher = build_name_matcher(std::move(names));
   CometRun run;
+  init_account(&run.account, names.size());
+  const NameMatcher matcher = build_name_matcher(std::move(names));
   ScanOptions options;
   options.path = "CometEls.txt";
   options.flush_bytes = 100;
   options.format = format;
   options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
+  options.account = &run.account;
   options.write = [&](std::string_view block, Error*) {
     run.out.append(block);
     return true;
@@ -283,7 +272,10 @@ TEST(ScanComets, SectionsCountsAndSkippedLines) {
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(5, r.scan.lines);
   // Names are sorted by the list reader, not here: indices follow "names".
-  EXPECT_EQ((std::vector<std::int64_t>{1, 2, 1, 1, 0}), r.scan.matched_lines);
+  EXPECT_EQ((std::vector<std::int64_t>{1, 2, 1, 1, 0}),
+            r.account.lines[static_cast<std::size_t>(Source::kComets)]);
+  EXPECT_EQ((std::vector<std::int64_t>{0, 0, 0, 0, 0}),
+            r.account.lines[static_cast<std::size_t>(Source::kCatalogue)]);
   EXPECT_EQ(section_of(kHalley) + section_of(kInterstellar) +
                 section_of(kInterstellar) + section_of(kNoName),
             r.out);
@@ -291,8 +283,9 @@ TEST(ScanComets, SectionsCountsAndSkippedLines) {
                 "orbitpick: CometEls.txt:3: missing perihelion distance; "
                 "line skipped"}),
             r.warnings);
-  EXPECT_EQ(section_of(kTsuchinshanAtlas, SectionFormat::kExtended),
-            scan(text, {"ATLAS"}, SectionFormat::kExtended).out);
+  const CometRun atlas = scan(text, {"ATLAS"}, SectionFormat::kExtended);
+  EXPECT_TRUE(atlas.ok) << atlas.err.what;
+  EXPECT_EQ(section_of(kTsuchinshanAtlas, SectionFormat::kExtended), atlas.out);
   // A file without one comet orbit is not a comet file.
   for (const std::string& wrong :
        {std::string(), std::string("\n\n"), broken + "\n",
@@ -357,6 +350,73 @@ TEST(CometsOption, SectionsFollowTheAsteroidsEndToEnd) {
   EXPECT_EQ(2, twice.status);
   EXPECT_NE(std::string::npos, twice.err.find("standard input")) << twice.err;
   EXPECT_FALSE(std::filesystem::exists(dir.path("twice.ini")));
+}
+
+}  // namespace
+}  // namespace orbitpick
+
+namespace orbitpick {
+namespace {
+
+// More real lines of the same CometEls.txt (line numbers of the copy).
+const char kHowell[] =  // 290
+    "0088P         2026 03 18.7725  1.357799  0.563281  235.8672   56.6693    "
+    "4.3819  20260213  11.0  6.0  88P/Howell                                "
+    "               MPEC 2025-W75";
+const char kMachholzA[] =  // 316: fragments
+    "0141P      a  2026 04 23.3552  0.807476  0.735850  241.9375  153.4941   "
+    "13.9428  20260213  12.0 12.0  141P-A/Machholz                          "
+    "                MPEC 2015-KD9";
+const char kMachholzH[] =  // 317
+    "0141P      h  2026 04  1.7814  0.808377  0.734572  153.6235  241.8480   "
+    "14.0165  20260213  18.5  4.0  141P-H/Machholz                          "
+    "                MPC186636";
+const char kSoho[] =  // 13
+    "    PK03T120  2024 07  3.6542  0.594323  0.770023  219.8060  174.5686   "
+    "11.0202  20260213  17.0  4.0  P/2003 T12 (SOHO)                        "
+    "                MPC105235";
+
+// Comet spellings of other lists under --exact: the sections they give.
+TEST(ScanCometsExact, SpellingsOfOtherListsSelectTheirComet) {
+  // Halley's line with the designation JPL gives the comet of 146 BC, as
+  // the file would print it: a year before 1 keeps its sign.
+  const std::string ancient = with(102, "C/-146 P1       ", kHalley);
+  const std::string text = std::string(kHowell) + "\n" + kMachholzA + "\n" +
+                           kMachholzH + "\n" + kSoho + "\n" +
+                           kTsuchinshanAtlas + "\n" + ancient + "\n";
+  struct Case {
+    std::string name;
+    std::string sections;
+  };
+  const std::vector<Case> cases = {
+      {"88P", section_of(kHowell)},
+      {"8P", ""},  // never 88P, as 88P is never 188P
+      {"141P-A/Machholz", section_of(kMachholzA)},
+      {"141P-H", section_of(kMachholzH)},
+      {"141P-G/Machholz", ""},  // a fragment this file does not hold
+      {"Machholz", ""},         // two fragments share it
+      {"     P/2003 T12 (SOHO)", section_of(kSoho)},
+      {"C/2023 A3 (Tsuchinshan- ATLAS)", section_of(kTsuchinshanAtlas)},
+      // The designation alone, when the name is spelled otherwise.
+      {"C/2023 A3 (Tsuchinshan\xE2\x80\x93" "ATLAS)",
+       section_of(kTsuchinshanAtlas)},
+      {"     C/-146 P1", section_of(ancient)},
+  };
+  for (const Case& c : cases) {
+    test::ScriptedReader reader(text, 1000);
+    const ExactIndex index = build_exact_index({c.name});
+    ScanOptions options;
+    options.path = "CometEls.txt";
+    std::string out;
+    options.write = [&](std::string_view block, Error*) {
+      out.append(block);
+      return true;
+    };
+    CometScan scan;
+    Error err;
+    ASSERT_TRUE(scan_comets(&reader, index, options, &scan, &err)) << err.what;
+    EXPECT_EQ(c.sections, out) << c.name;
+  }
 }
 
 }  // namespace
