@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/refresh.h"
 #include "base/diagnostics.h"
 #include "base/process.h"
 #include "conversion/catalogue.h"
@@ -94,7 +95,8 @@ struct Inputs {
 // Opens the list, the catalogue and the comet file, and makes sure that
 // none of them is the output.
 bool open_inputs(const RunOptions& o, Inputs* in, Error* err) {
-  if (!open_input_file(o.list_path, &in->list, err) ||
+  if ((!o.list_path.empty() &&
+       !open_input_file(o.list_path, &in->list, err)) ||
       !open_catalogue(o.catalogue_path, &in->catalogue, err)) {
     return false;
   }
@@ -160,6 +162,7 @@ struct Targets {
 
 bool read_targets(const RunOptions& o, Reader* list, Targets* targets,
                   Error* err) {
+  if (list == nullptr) return true;  // --refresh without a list
   LineBuffer lines;
   init_line_buffer(&lines, list);
   if (!read_target_list(&lines, o.list_path, print_warning, &targets->names,
@@ -241,23 +244,50 @@ struct Scans {
   CometScan comets;
 };
 
-// The catalogue, then the comet file: the sections in that order.
-bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
-                 const SectionSink& write, Scans* scans, Error* err) {
-  if (!scan_catalogue(in.catalogue.get(), sel->matcher,
-                      scan_options(o, o.catalogue_path, sel, write),
-                      &scans->catalogue_lines, err)) {
-    return false;
+// With --refresh, the sections of the base's bodies found in the file of
+// "options" go to "sections".
+ScanOptions with_refresh(ScanOptions options, Refresh* refresh,
+                         std::string* sections, const std::string& output) {
+  if (refresh != nullptr) {
+    options.refresh = &refresh->index;
+    options.refresh_write = gather_into(sections, output);
   }
-  return !in.comets || scan_comets(in.comets.get(), sel->matcher,
-                                   scan_options(o, o.comets_path, sel, write),
-                                   &scans->comets, err);
+  return options;
 }
 
-// The base with the new sections merged in, written to the output.
+// The catalogue, then the comet file: the sections in that order.
+bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
+                 const SectionSink& write, Refresh* refresh, Scans* scans,
+                 Error* err) {
+  if (!scan_catalogue(
+          in.catalogue.get(), sel->matcher,
+          with_refresh(scan_options(o, o.catalogue_path, sel, write), refresh,
+                       refresh ? &refresh->from_catalogue : nullptr,
+                       o.output_path),
+          &scans->catalogue_lines, err)) {
+    return false;
+  }
+  return !in.comets ||
+         scan_comets(in.comets.get(), sel->matcher,
+                     with_refresh(scan_options(o, o.comets_path, sel, write),
+                                  refresh,
+                                  refresh ? &refresh->from_comets : nullptr,
+                                  o.output_path),
+                     &scans->comets, err);
+}
+
+// The base with the new sections merged in, written to the output; with
+// --refresh, its bodies' sections too, never an orbit older than its own.
 bool write_merged(const Base& base, const std::string& sections,
-                  OutputFile* ini, MergeCounts* counts, Error* err) {
-  if (!merge_ini(base.text, sections, write_into(ini), counts, err)) {
+                  const Refresh* refresh, OutputFile* ini, MergeCounts* counts,
+                  RefreshCounts* refreshed, Error* err) {
+  MergeOptions options;
+  if (refresh != nullptr) {
+    options.refresh = {refresh->from_catalogue, refresh->from_comets};
+    options.never_older = true;
+  }
+  if (!merge_ini(base.text, sections, options, write_into(ini), counts,
+                 refreshed, err)) {
     name_path(err, base.path);
     return false;
   }
@@ -318,6 +348,11 @@ int run(const RunOptions& o) {
   if (!open_inputs(o, &in, &err)) return fail_run(err);
   Base base;
   if (o.merge && !read_base(o, &base, &err)) return fail_run(err);
+  std::unique_ptr<Refresh> refresh;  // with --refresh: the base's bodies
+  if (o.refresh) {
+    refresh = std::make_unique<Refresh>();
+    prepare_refresh(base.text, refresh.get());
+  }
   OutputFile ini;  // discarded on every return before it is committed
   if (!open_output(o.output_path, &ini, &err)) return fail_run(err);
   print_begin();
@@ -331,17 +366,27 @@ int run(const RunOptions& o) {
   const SectionSink sink =
       o.merge ? gather_into(&sections, o.output_path) : write_into(&ini);
   Scans scans;
-  if (!scan_inputs(o, in, &selection, sink, &scans, &err)) {
+  if (!scan_inputs(o, in, &selection, sink, refresh.get(), &scans, &err)) {
     return fail_run(err);
   }
   MergeCounts counts;
-  if (o.merge && !write_merged(base, sections, &ini, &counts, &err)) {
+  RefreshCounts refreshed;
+  if (o.merge && !write_merged(base, sections, refresh.get(), &ini, &counts,
+                               &refreshed, &err)) {
     return fail_run(err);
   }
   if (!commit_output(&ini, &err)) return fail_run(err);
 
   print_account(o, targets, selection, scans);
   if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));
+  if (refresh) {
+    refreshed.refreshed.resize(o.comets_path.empty() ? 1 : 2);
+    for (const std::string& line :
+         refresh_report(o.output_path, {o.catalogue_path, o.comets_path},
+                        refreshed)) {
+      print_warning(line);
+    }
+  }
   print_end(scans.catalogue_lines);
   return kExitSuccess;
 }

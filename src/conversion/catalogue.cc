@@ -55,6 +55,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   Conversion scan(options, kMinorPlanetLines);
+  const ScanOptions refresh_options = refresh_scan_options(options);
+  Conversion refresh(refresh_options, kMinorPlanetLines);
   bool seen_orbit_line = false;
   MatchState state;
   std::vector<NameMatch> matches;
@@ -73,6 +75,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
       take_line(&first_run, &first);
       header_left = check_section_line(first, &scan.skip) ? 0 : kHeaderLines;
       scan.header_lines = header_left;
+      refresh.header_lines = header_left;
     }
     std::string_view header_line;
     while (header_left > 0 && take_line(&run, &header_line)) --header_left;
@@ -89,6 +92,11 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                   (body.back() != '\n' ? 1 : 0);
       if (!convert_matches(&scan, body, matches, count, err)) return false;
     } else if (!convert_exact(&scan, body, count, &run_lines, &hits, err)) {
+      return false;
+    }
+    std::int64_t refresh_lines = 0;
+    if (options.refresh != nullptr &&
+        !convert_exact(&refresh, body, count, &refresh_lines, &hits, err)) {
       return false;
     }
     if (options.progress) {
@@ -110,7 +118,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                 "with a packed epoch in columns 21-25");
   }
   *lines = count;
-  return finish_conversion(&scan, err);
+  return finish_conversion(&scan, err) &&
+         (options.refresh == nullptr || finish_conversion(&refresh, err));
 }
 
 }  // namespace orbitpick

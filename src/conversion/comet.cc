@@ -302,6 +302,42 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
   }
 }
 
+namespace {
+
+// Whole designations: one section for each line that c->options.exact
+// selects by one of its identities, counted per name in "matched_lines"
+// when it is not null.
+bool convert_designated(Conversion* c,
+                        const std::vector<std::string_view>& lines,
+                        const std::vector<CometIdentities>& identities,
+                        std::vector<std::int64_t>* matched_lines, Error* err) {
+  std::vector<std::uint32_t> hits;
+  std::string key;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const CometIdentities& ids = identities[i];
+    hits.clear();
+    for (const std::string* id :
+         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
+      if (id == &ids.name && !ids.name_is_unique) continue;
+      key.clear();
+      normalize_name(*id, &key);
+      find_identity(*c->options.exact, key, &hits);
+    }
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    for (const std::uint32_t name : hits) {
+      if (matched_lines == nullptr) break;
+      if (name >= matched_lines->size()) matched_lines->resize(name + 1, 0);
+      ++(*matched_lines)[name];
+    }
+    const auto number = static_cast<std::int64_t>(i + 1);
+    if (!convert_selected(c, lines[i], number, hits, err)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool scan_comets(Reader* reader, const NameMatcher& matcher,
                  const ScanOptions& options, CometScan* scan, Error* err) {
   *err = Error();
@@ -347,6 +383,27 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   }
 
   Conversion conversion(options, kCometLines);
+  std::vector<std::string_view> lines;
+  std::vector<CometIdentities> identities;
+  if (options.exact != nullptr || options.refresh != nullptr) {
+    // A comet's name alone names it only when no other line of the file
+    // has it, so every line's identities come first.
+    rest = text;
+    while (take_line(&rest, &line)) lines.push_back(line);
+    identities.reserve(lines.size());
+    for (const std::string_view line : lines) {
+      identities.push_back(comet_identities(line));
+    }
+    mark_unique_names(&identities);
+  }
+  if (options.refresh != nullptr) {
+    const ScanOptions refresh_options = refresh_scan_options(options);
+    Conversion refresh(refresh_options, kCometLines);
+    if (!convert_designated(&refresh, lines, identities, nullptr, err) ||
+        !finish_conversion(&refresh, err)) {
+      return false;
+    }
+  }
   if (options.exact == nullptr) {
     MatchState state;
     std::vector<NameMatch> matches;
@@ -356,43 +413,10 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
     if (!convert_matches(&conversion, text, matches, 0, err)) return false;
     return finish_conversion(&conversion, err);
   }
-
-  // Whole designations. A comet's name alone names it only when no other
-  // line of the file has it, so every line's identities come first.
-  std::vector<std::string_view> lines;
-  rest = text;
-  while (take_line(&rest, &line)) lines.push_back(line);
   scan->lines = static_cast<std::int64_t>(lines.size());
-  std::vector<CometIdentities> identities;
-  identities.reserve(lines.size());
-  for (const std::string_view line : lines) {
-    identities.push_back(comet_identities(line));
-  }
-  mark_unique_names(&identities);
-  std::vector<std::uint32_t> hits;
-  std::string key;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const CometIdentities& ids = identities[i];
-    hits.clear();
-    for (const std::string* id :
-         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
-      if (id == &ids.name && !ids.name_is_unique) continue;
-      key.clear();
-      normalize_name(*id, &key);
-      find_identity(*options.exact, key, &hits);
-    }
-    std::sort(hits.begin(), hits.end());
-    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    for (const std::uint32_t name : hits) {
-      if (name >= scan->matched_lines.size()) {
-        scan->matched_lines.resize(name + 1, 0);
-      }
-      ++scan->matched_lines[name];
-    }
-    const auto number = static_cast<std::int64_t>(i + 1);
-    if (!convert_selected(&conversion, lines[i], number, hits, err)) {
-      return false;
-    }
+  if (!convert_designated(&conversion, lines, identities,
+                          &scan->matched_lines, err)) {
+    return false;
   }
   return finish_conversion(&conversion, err);
 }

@@ -6,6 +6,15 @@
 
 namespace orbitpick {
 
+ScanOptions refresh_scan_options(const ScanOptions& options) {
+  ScanOptions refresh = options;
+  refresh.exact = options.refresh;
+  refresh.write = options.refresh_write;
+  refresh.account = nullptr;
+  refresh.refresh = nullptr;
+  return refresh;
+}
+
 Conversion::Conversion(const ScanOptions& o, const LineKind& k)
     : options(o), kind(k) {
   out.reserve(o.flush_bytes + 4096);

@@ -40,7 +40,16 @@ struct ScanOptions {
   const ExactIndex* exact = nullptr;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
+  // With --refresh, the bodies of the file being refreshed: every line one
+  // of them selects by a whole designation also gives a section to
+  // "refresh_write", whether a listed name selects it or not. Not counted
+  // in the account.
+  const ExactIndex* refresh = nullptr;
+  std::function<bool(std::string_view block, Error* err)> refresh_write;
 };
+
+/// The options of the conversion of the lines options.refresh selects.
+ScanOptions refresh_scan_options(const ScanOptions& options);
 
 /// How the lines of one kind of catalogue become sections.
 struct LineKind {
