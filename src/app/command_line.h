@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "input/list_format.h"
 
 namespace orbitpick {
 
@@ -28,6 +29,9 @@ struct RunOptions {
   std::string base_path;     // --base FILE: merge into FILE's content
   std::string comets_path;   // --comets FILE: the comet catalogue too
   bool refresh = false;      // --refresh: also update the base's own bodies
+  // --list-format and --column: how the list is read. Any layout but the
+  // default one implies --exact.
+  ListOptions list;
 };
 
 enum class Command {

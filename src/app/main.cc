@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/command_line.h"
@@ -22,7 +23,8 @@
 #include "conversion/comet.h"
 #include "input/input_file.h"
 #include "input/line_reader.h"
-#include "input/target_list.h"
+#include "input/list_format.h"
+#include "input/targets.h"
 #include "input/whole_file.h"
 #include "output/ini_merge.h"
 #include "output/output_file.h"
@@ -153,50 +155,41 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
   return true;
 }
 
-// The observing list: its names, sorted and distinct, and the line where
-// each first stands.
-struct Targets {
-  std::vector<std::string> names;
-  std::vector<std::int64_t> first_lines;
-};
-
-bool read_targets(const RunOptions& o, Reader* list, Targets* targets,
+// The observing list, in the layout asked for: its names, sorted and
+// distinct, and the line where each first stands. A list that names
+// nothing is an error: an empty INI over the old one would look like
+// success.
+bool read_targets(const RunOptions& o, Reader* list, TargetList* targets,
                   Error* err) {
   if (list == nullptr) return true;  // --refresh without a list
   LineBuffer lines;
   init_line_buffer(&lines, list);
-  if (!read_target_list(&lines, o.list_path, print_warning, &targets->names,
-                        &targets->first_lines, err)) {
+  ListRead read;
+  if (!read_list(&lines, o.list_path, o.list, print_warning, &read, err)) {
     return false;
   }
-  if (targets->names.empty()) {
-    // An export without quotes, an empty file or swapped arguments: an
-    // empty INI over the old one would look like success.
-    return fail(err, o.list_path,
-                "no object names: expected a header line, then one object "
-                "per line whose first field is its name in double quotes "
-                "(\"Ceres\",...)");
-  }
+  targets->names = std::move(read.names);
+  targets->first_lines = std::move(read.first_lines);
   return true;
 }
 
 // How the scans find the listed names, and the account of what they found.
+// Whole designations are looked up in an index of the spellings, substrings
+// found by the matcher: only the one in use is built.
 struct Selection {
   NameAccount account;
   ExactIndex exact;
   NameMatcher matcher;
-  // The listed names, in the account's order.
-  const std::vector<std::string>* names = nullptr;
 };
 
-void select_targets(const RunOptions& o, Targets* targets, Selection* sel) {
-  init_account(&sel->account, targets->names.size());
-  if (o.exact) sel->exact = build_exact_index(targets->names);
-  // The exact path looks names up by designation and needs no matcher.
-  sel->matcher = build_name_matcher(o.exact ? std::vector<std::string>()
-                                            : std::move(targets->names));
-  // The names stay in the matcher; the account reads them there.
-  sel->names = o.exact ? &targets->names : &sel->matcher.names;
+void select_targets(const RunOptions& o, const TargetList& targets,
+                    Selection* sel) {
+  init_account(&sel->account, targets.names.size());
+  if (o.exact) {
+    sel->exact = build_exact_index(targets.names);
+  } else {
+    sel->matcher = build_name_matcher(targets.names);
+  }
 }
 
 // Where the scans hand their sections: straight into the output, or, with
@@ -233,7 +226,6 @@ ScanOptions scan_options(const RunOptions& o, const std::string& path,
   options.warn = print_warning;
   if (o.extended) options.format = SectionFormat::kExtended;
   options.write = write;
-  options.exact = o.exact ? &sel->exact : nullptr;
   options.account = &sel->account;
   return options;
 }
@@ -259,21 +251,22 @@ ScanOptions with_refresh(ScanOptions options, Refresh* refresh,
 bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
                  const SectionSink& write, Refresh* refresh, Scans* scans,
                  Error* err) {
-  if (!scan_catalogue(
-          in.catalogue.get(), sel->matcher,
-          with_refresh(scan_options(o, o.catalogue_path, sel, write), refresh,
-                       refresh ? &refresh->from_catalogue : nullptr,
-                       o.output_path),
-          &scans->catalogue_lines, err)) {
-    return false;
-  }
-  return !in.comets ||
-         scan_comets(in.comets.get(), sel->matcher,
-                     with_refresh(scan_options(o, o.comets_path, sel, write),
-                                  refresh,
-                                  refresh ? &refresh->from_comets : nullptr,
-                                  o.output_path),
-                     &scans->comets, err);
+  const ScanOptions catalogue = with_refresh(
+      scan_options(o, o.catalogue_path, sel, write), refresh,
+      refresh ? &refresh->from_catalogue : nullptr, o.output_path);
+  const bool scanned =
+      o.exact ? scan_catalogue(in.catalogue.get(), sel->exact, catalogue,
+                               &scans->catalogue_lines, err)
+              : scan_catalogue(in.catalogue.get(), sel->matcher, catalogue,
+                               &scans->catalogue_lines, err);
+  if (!scanned || !in.comets) return scanned;
+  const ScanOptions comets = with_refresh(
+      scan_options(o, o.comets_path, sel, write), refresh,
+      refresh ? &refresh->from_comets : nullptr, o.output_path);
+  return o.exact ? scan_comets(in.comets.get(), sel->exact, comets,
+                               &scans->comets, err)
+                 : scan_comets(in.comets.get(), sel->matcher, comets,
+                               &scans->comets, err);
 }
 
 // The base with the new sections merged in, written to the output; with
@@ -297,18 +290,14 @@ bool write_merged(const Base& base, const std::string& sections,
 // The account of the names on stderr. Written in blocks: a list of 200,000
 // names not in the catalogue must cost neither 200,000 system calls nor a
 // buffer of all their lines.
-void print_account(const RunOptions& o, const Targets& targets,
-                   const Selection& sel, const Scans& scans) {
+void print_account(const RunOptions& o, const TargetList& targets,
+                   const Selection& sel) {
   AccountReport report;
   report.list_path = o.list_path;
-  report.names = sel.names;
-  report.first_lines = &targets.first_lines;
+  report.targets = &targets;
   report.exact = o.exact;
-  if (!o.comets_path.empty()) {
-    report.catalogue_path = o.catalogue_path;
-    report.comets_path = o.comets_path;
-    report.comet_lines = &scans.comets.matched_lines;
-  }
+  report.catalogue_path = o.catalogue_path;
+  report.comets_path = o.comets_path;
   constexpr std::size_t kAccountBlock = 64 * 1024;
   std::string account_lines;
   account_lines.reserve(kAccountBlock + 4096);
@@ -357,10 +346,10 @@ int run(const RunOptions& o) {
   if (!open_output(o.output_path, &ini, &err)) return fail_run(err);
   print_begin();
 
-  Targets targets;
+  TargetList targets;
   if (!read_targets(o, in.list.get(), &targets, &err)) return fail_run(err);
   Selection selection;
-  select_targets(o, &targets, &selection);
+  select_targets(o, targets, &selection);
 
   std::string sections;  // with --merge: every new section
   const SectionSink sink =
@@ -377,7 +366,7 @@ int run(const RunOptions& o) {
   }
   if (!commit_output(&ini, &err)) return fail_run(err);
 
-  print_account(o, targets, selection, scans);
+  print_account(o, targets, selection);
   if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));
   if (refresh) {
     refreshed.refreshed.resize(o.comets_path.empty() ? 1 : 2);

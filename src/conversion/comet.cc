@@ -261,7 +261,7 @@ std::string_view comet_designation(std::string_view line) {
 }
 
 const LineKind kCometLines = {check_comet_line, write_comet_section,
-                              comet_designation};
+                              comet_designation, Source::kComets};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
@@ -304,13 +304,12 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
 
 namespace {
 
-// Whole designations: one section for each line that c->options.exact
-// selects by one of its identities, counted per name in "matched_lines"
-// when it is not null.
-bool convert_designated(Conversion* c,
+// Whole designations: one section for each line that "index" selects by
+// one of its identities.
+bool convert_designated(Conversion* c, const ExactIndex& index,
                         const std::vector<std::string_view>& lines,
                         const std::vector<CometIdentities>& identities,
-                        std::vector<std::int64_t>* matched_lines, Error* err) {
+                        Error* err) {
   std::vector<std::uint32_t> hits;
   std::string key;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -321,28 +320,23 @@ bool convert_designated(Conversion* c,
       if (id == &ids.name && !ids.name_is_unique) continue;
       key.clear();
       normalize_name(*id, &key);
-      find_identity(*c->options.exact, key, &hits);
+      find_identity(index, key, &hits);
     }
     std::sort(hits.begin(), hits.end());
     hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    for (const std::uint32_t name : hits) {
-      if (matched_lines == nullptr) break;
-      if (name >= matched_lines->size()) matched_lines->resize(name + 1, 0);
-      ++(*matched_lines)[name];
-    }
     const auto number = static_cast<std::int64_t>(i + 1);
     if (!convert_selected(c, lines[i], number, hits, err)) return false;
   }
   return true;
 }
 
-}  // namespace
-
-bool scan_comets(Reader* reader, const NameMatcher& matcher,
-                 const ScanOptions& options, CometScan* scan, Error* err) {
+// The scan of scan_comets, by substrings ("matcher") or by whole
+// designations ("exact"): exactly one of the two is set.
+bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
+                     const ExactIndex* exact, const ScanOptions& options,
+                     CometScan* scan, Error* err) {
   *err = Error();
   *scan = CometScan();
-  scan->matched_lines.assign(matcher.names.size(), 0);
 
   // The file is small (about a thousand lines); the cap keeps the text's
   // offsets within what the matcher takes.
@@ -385,7 +379,7 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   Conversion conversion(options, kCometLines);
   std::vector<std::string_view> lines;
   std::vector<CometIdentities> identities;
-  if (options.exact != nullptr || options.refresh != nullptr) {
+  if (exact != nullptr || options.refresh != nullptr) {
     // A comet's name alone names it only when no other line of the file
     // has it, so every line's identities come first.
     rest = text;
@@ -399,26 +393,37 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   if (options.refresh != nullptr) {
     const ScanOptions refresh_options = refresh_scan_options(options);
     Conversion refresh(refresh_options, kCometLines);
-    if (!convert_designated(&refresh, lines, identities, nullptr, err) ||
+    if (!convert_designated(&refresh, *options.refresh, lines, identities,
+                            err) ||
         !finish_conversion(&refresh, err)) {
       return false;
     }
   }
-  if (options.exact == nullptr) {
+  if (exact == nullptr) {
     MatchState state;
     std::vector<NameMatch> matches;
-    scan->lines = find_names(matcher, text, &state, &matches) +
+    scan->lines = find_names(*matcher, text, &state, &matches) +
                   (!text.empty() && text.back() != '\n' ? 1 : 0);
-    for (const NameMatch& match : matches) ++scan->matched_lines[match.name];
     if (!convert_matches(&conversion, text, matches, 0, err)) return false;
     return finish_conversion(&conversion, err);
   }
   scan->lines = static_cast<std::int64_t>(lines.size());
-  if (!convert_designated(&conversion, lines, identities,
-                          &scan->matched_lines, err)) {
+  if (!convert_designated(&conversion, *exact, lines, identities, err)) {
     return false;
   }
   return finish_conversion(&conversion, err);
+}
+
+}  // namespace
+
+bool scan_comets(Reader* reader, const NameMatcher& matcher,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  return scan_comet_file(reader, &matcher, nullptr, options, scan, err);
+}
+
+bool scan_comets(Reader* reader, const ExactIndex& index,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  return scan_comet_file(reader, nullptr, &index, options, scan, err);
 }
 
 }  // namespace orbitpick
