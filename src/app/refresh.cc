@@ -55,7 +55,8 @@ std::vector<std::string> refresh_report(const std::string& output,
   }
   if (!counts.unmatched.empty()) {
     lines.push_back(head + sections(counts.unmatched.size()) +
-                    " name no object of the catalogues: " +
+                    (counts.unmatched.size() == 1 ? " names" : " name") +
+                    " no object of the catalogues: " +
                     name_list(counts.unmatched));
   }
   return lines;
