@@ -337,6 +337,32 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
 
 namespace {
 
+// Whole designations: one section for each line that "index" selects by
+// one of its identities.
+bool convert_designated(Conversion* c, const ExactIndex& index,
+                        const std::vector<std::string_view>& lines,
+                        const std::vector<CometIdentities>& identities,
+                        Error* err) {
+  std::vector<std::uint32_t> hits;
+  std::string key;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const CometIdentities& ids = identities[i];
+    hits.clear();
+    for (const std::string* id :
+         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
+      if (id == &ids.name && !ids.name_is_unique) continue;
+      key.clear();
+      normalize_name(*id, &key);
+      find_identity(index, key, &hits);
+    }
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    const auto number = static_cast<std::int64_t>(i + 1);
+    if (!convert_selected(c, lines[i], number, hits, err)) return false;
+  }
+  return true;
+}
+
 // The scan of scan_comets, by substrings ("matcher") or by whole
 // designations ("exact"): exactly one of the two is set.
 bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
@@ -384,6 +410,28 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
   }
 
   Conversion conversion(options, kCometLines);
+  std::vector<std::string_view> lines;
+  std::vector<CometIdentities> identities;
+  if (exact != nullptr || options.refresh != nullptr) {
+    // A comet's name alone names it only when no other line of the file
+    // has it, so every line's identities come first.
+    rest = text;
+    while (take_line(&rest, &line)) lines.push_back(line);
+    identities.reserve(lines.size());
+    for (const std::string_view line : lines) {
+      identities.push_back(comet_identities(line));
+    }
+    mark_unique_names(&identities);
+  }
+  if (options.refresh != nullptr) {
+    const ScanOptions refresh_options = refresh_scan_options(options);
+    Conversion refresh(refresh_options, kCometLines);
+    if (!convert_designated(&refresh, *options.refresh, lines, identities,
+                            err) ||
+        !finish_conversion(&refresh, err)) {
+      return false;
+    }
+  }
   if (exact == nullptr) {
     MatchState state;
     std::vector<NameMatch> matches;
@@ -392,37 +440,9 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
     if (!convert_matches(&conversion, text, matches, 0, err)) return false;
     return finish_conversion(&conversion, err);
   }
-
-  // Whole designations. A comet's name alone names it only when no other
-  // line of the file has it, so every line's identities come first.
-  std::vector<std::string_view> lines;
-  rest = text;
-  while (take_line(&rest, &line)) lines.push_back(line);
   scan->lines = static_cast<std::int64_t>(lines.size());
-  std::vector<CometIdentities> identities;
-  identities.reserve(lines.size());
-  for (const std::string_view line : lines) {
-    identities.push_back(comet_identities(line));
-  }
-  mark_unique_names(&identities);
-  std::vector<std::uint32_t> hits;
-  std::string key;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const CometIdentities& ids = identities[i];
-    hits.clear();
-    for (const std::string* id :
-         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
-      if (id == &ids.name && !ids.name_is_unique) continue;
-      key.clear();
-      normalize_name(*id, &key);
-      find_identity(*exact, key, &hits);
-    }
-    std::sort(hits.begin(), hits.end());
-    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    const auto number = static_cast<std::int64_t>(i + 1);
-    if (!convert_selected(&conversion, lines[i], number, hits, err)) {
-      return false;
-    }
+  if (!convert_designated(&conversion, *exact, lines, identities, err)) {
+    return false;
   }
   return finish_conversion(&conversion, err);
 }

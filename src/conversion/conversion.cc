@@ -6,6 +6,17 @@
 
 namespace orbitpick {
 
+ScanOptions refresh_scan_options(const ScanOptions& options) {
+  ScanOptions refresh = options;
+  refresh.write = options.refresh_write;
+  refresh.account = nullptr;
+  refresh.refresh = nullptr;
+  // A refreshed section replaces its body's section where it stands, by
+  // identity: its name is not one of the names this run adds.
+  refresh.sections = nullptr;
+  return refresh;
+}
+
 Conversion::Conversion(const ScanOptions& o, const LineKind& k)
     : options(o),
       kind(k),

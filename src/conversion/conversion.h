@@ -41,7 +41,16 @@ struct ScanOptions {
   // The section names of the whole output, when several scans write into
   // it; null: the names of this scan alone.
   SectionNames* sections = nullptr;
+  // With --refresh, the bodies of the file being refreshed: every line one
+  // of them selects by a whole designation also gives a section to
+  // "refresh_write", whether a listed name selects it or not. Not counted
+  // in the account.
+  const ExactIndex* refresh = nullptr;
+  std::function<bool(std::string_view block, Error* err)> refresh_write;
 };
+
+/// The options of the conversion of the lines options.refresh selects.
+ScanOptions refresh_scan_options(const ScanOptions& options);
 
 /// How the lines of one kind of catalogue become sections.
 struct LineKind {
