@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "conversion/epoch.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
 
@@ -162,20 +163,6 @@ constexpr NumberColumn kNumberColumns[] = {
 };
 
 }  // namespace
-
-double calendar_jd(int year, int month, int day) {
-  // Days since 1 March of year 0: counting from March puts the leap day at
-  // the end of the counted year; 146097 days make the 400-year cycle.
-  const long y = static_cast<long>(year) - (month <= 2 ? 1 : 0);
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long year_of_era = y - era * 400;
-  const long day_of_year =
-      (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const long day_of_era =
-      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  // 1 March of year 0 is JD 1721119.5 at 0 h.
-  return static_cast<double>(era * 146097 + day_of_era) + 1721119.5;
-}
 
 bool check_comet_line(std::string_view line, Error* err) {
   if (line.size() < kMinCometLineBytes) {

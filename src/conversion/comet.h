@@ -33,11 +33,6 @@ namespace orbitpick {
 /// A comet line must reach the first byte of its designation.
 constexpr std::size_t kMinCometLineBytes = 103;
 
-/// Julian date of 0 h on the Gregorian calendar date "year"-"month"-"day"
-/// (proleptic before 1582). REQUIRES: 1 <= month <= 12; a day past the end
-/// of the month counts on into the next one.
-double calendar_jd(int year, int month, int day);
-
 /// Checks that "line" gives a complete comet section; fails with the reason
 /// ("line shorter than 103 bytes", "invalid perihelion time", "missing
 /// perihelion distance", ...) when it cannot. Hyperbolic and parabolic

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "input/gzip_input.h"
 #include "input/gzip_reader.h"
 #include "base/process.h"
 #include "input/threaded_reader.h"
@@ -123,7 +124,7 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   }
   // The name says nothing reliable (MPCORB.DAT.gz is often saved without
   // its suffix, and standard input has none): the gzip magic number does.
-  char magic[2];
+  char magic[sizeof kGzipMagic];
   std::size_t have = 0;
   while (have < sizeof magic) {
     std::size_t got = 0;
@@ -136,7 +137,7 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
   const bool compressed =
-      have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b';
+      have == sizeof magic && std::memcmp(magic, kGzipMagic, have) == 0;
   *reader = compressed ? make_gzip_reader(std::move(whole), path)
                        : std::move(whole);
   // Decompressing takes longer than the scan: on a thread of its own it

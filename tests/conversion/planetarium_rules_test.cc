@@ -37,7 +37,7 @@ Scanned scan(Kind kind, const std::vector<std::string>& lines,
          SectionNames* keys = nullptr) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  test::StringReader reader(text, 300);
+  test::ScriptedReader reader(text, 300);
   const ExactIndex index = build_exact_index(names);
   const NameMatcher matcher = build_name_matcher(names);
   Scanned run;
