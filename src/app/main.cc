@@ -148,7 +148,7 @@ int run_with(const RunOptions& run_options, OutputFile* output,
                                            : std::move(targets));
   // The names stay in the matcher; the account reads them there.
   const std::vector<std::string>& names =
-      run_options.exact ? targets : matcher.names;
+      run_options.exact ? targets : matcher.names();
 
   ScanOptions options;
   options.path = catalogue_path;

@@ -316,7 +316,7 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
                  const ScanOptions& options, CometScan* scan, Error* err) {
   *err = Error();
   *scan = CometScan();
-  scan->matched_lines.assign(matcher.names.size(), 0);
+  scan->matched_lines.assign(matcher.names().size(), 0);
 
   // The file is small (about a thousand lines); the cap keeps the text's
   // offsets within what the matcher takes.
