@@ -273,7 +273,6 @@ void fill_tables(MatcherTables* m) {
   }
 }
 
-
 // Which filter a matcher runs: the widest the options allow and the
 // processor has. The pair filter is the AVX2 one's choice for few names.
 MatcherFilter choose_filter(const MatcherTables& m,
@@ -285,8 +284,7 @@ MatcherFilter choose_filter(const MatcherTables& m,
   if (options.allow_vbmi && x86_filter_runs_here(MatcherFilter::kVbmiBytes)) {
     return MatcherFilter::kVbmiBytes;
   }
-  if (options.allow_avx2 &&
-      x86_filter_runs_here(MatcherFilter::kAvx2Nibbles)) {
+  if (options.allow_avx2 && x86_filter_runs_here(MatcherFilter::kAvx2Nibbles)) {
     return MatcherFilter::kAvx2Nibbles;
   }
   return MatcherFilter::kPlain;

@@ -67,11 +67,10 @@ bool runs_isa(MatcherFilter filter, Isa isa) {
 class NameMatcherFilters : public ::testing::TestWithParam<Isa> {
  protected:
   void SetUp() override {
-    const MatcherFilter needs = GetParam() == Isa::kVbmi
-                                    ? MatcherFilter::kVbmiBytes
-                                    : GetParam() == Isa::kAvx2
-                                          ? MatcherFilter::kAvx2Nibbles
-                                          : MatcherFilter::kPlain;
+    const MatcherFilter needs =
+        GetParam() == Isa::kVbmi   ? MatcherFilter::kVbmiBytes
+        : GetParam() == Isa::kAvx2 ? MatcherFilter::kAvx2Nibbles
+                                   : MatcherFilter::kPlain;
     if (!filter_runs_here(needs)) {
       GTEST_SKIP() << "the " << filter_name(needs)
                    << " filter does not run here: "
@@ -93,8 +92,7 @@ class NameMatcherFilters : public ::testing::TestWithParam<Isa> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Isas, NameMatcherFilters,
-                         ::testing::Values(Isa::kVbmi, Isa::kAvx2,
-                                           Isa::kPlain),
+                         ::testing::Values(Isa::kVbmi, Isa::kAvx2, Isa::kPlain),
                          [](const ::testing::TestParamInfo<Isa>& info) {
                            return std::string(isa_name(info.param));
                          });
@@ -215,8 +213,7 @@ TEST_P(NameMatcherFilters, AgreesWithSubstringSearchOnRandomLines) {
         for (char& c : line) c = alphabet[rng() % alphabet.size()];
         ASSERT_EQ(naive_hits(names, line), fast_hits(m, line))
             << "round " << round << " check " << static_cast<int>(check)
-            << " line [" << line
-            << "]";
+            << " line [" << line << "]";
       }
     }
   }
@@ -399,9 +396,9 @@ TEST(NameMatcher, RunsTheWidestFilterTheOptionsAllow) {
     MatcherOptions options;
     options.allow_vbmi = c.allow_vbmi;
     options.allow_avx2 = c.allow_avx2;
-    EXPECT_EQ(filter_name(c.want),
-              std::string(filter_name(
-                  build_name_matcher(c.names, options).filter())))
+    EXPECT_EQ(
+        filter_name(c.want),
+        std::string(filter_name(build_name_matcher(c.names, options).filter())))
         << c.allow_vbmi << c.allow_avx2 << " " << c.names.size() << " names";
   }
 }
