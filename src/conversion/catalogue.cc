@@ -202,16 +202,9 @@ bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
 // True when some line of "body" is an orbit line. Stops at the first,
 // which in a real catalogue is the first line looked at.
 bool has_orbit_line(std::string_view body, Error* skip) {
-  const char* p = body.data();
-  const char* end = p + body.size();
-  while (p < end) {
-    const char* newline =
-        static_cast<const char*>(std::memchr(p, '\n', end - p));
-    const char* line_end = newline != nullptr ? newline : end;
-    if (check_section_line(std::string_view(p, line_end - p), skip)) {
-      return true;
-    }
-    p = line_end + 1;
+  std::string_view line;
+  while (take_line(&body, &line)) {
+    if (check_section_line(line, skip)) return true;
   }
   return false;
 }
@@ -284,16 +277,10 @@ namespace {
 bool convert_exact(Conversion* c, std::string_view body,
                    std::int64_t lines_before, std::int64_t* lines,
                    std::vector<std::uint32_t>* hits, Error* err) {
-  const char* p = body.data();
-  const char* end = p + body.size();
   std::int64_t number = lines_before + c->header_lines;
   *lines = 0;
-  while (p < end) {
-    const char* newline =
-        static_cast<const char*>(std::memchr(p, '\n', end - p));
-    const char* line_end = newline != nullptr ? newline : end;
-    const std::string_view line(p, line_end - p);
-    p = line_end + 1;
+  std::string_view line;
+  while (take_line(&body, &line)) {
     ++number;
     ++*lines;
     hits->clear();
@@ -323,35 +310,30 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
   std::string_view run;
-  while (next_lines(&buffer, &run, err)) {
-    const char* p = run.data();
-    const char* end = run.data() + run.size();
+  LinesRead got;
+  while ((got = next_lines(&buffer, &run, err)) == LinesRead::kRun) {
     if (header_left < 0) {
       // MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
       // Distant.txt) do not, and their first line is already an orbit.
-      const char* newline =
-          static_cast<const char*>(std::memchr(p, '\n', end - p));
-      const std::string_view first(p, (newline != nullptr ? newline : end) - p);
+      std::string_view first_run = run;
+      std::string_view first;
+      take_line(&first_run, &first);
       header_left = check_section_line(first, &scan.skip) ? 0 : kHeaderLines;
       scan.header_lines = header_left;
     }
-    while (header_left > 0 && p < end) {
-      const char* newline =
-          static_cast<const char*>(std::memchr(p, '\n', end - p));
-      p = newline != nullptr ? newline + 1 : end;
-      --header_left;
-    }
-    if (p == end) continue;
+    std::string_view header_line;
+    while (header_left > 0 && take_line(&run, &header_line)) --header_left;
+    if (run.empty()) continue;
 
     // A name holds no line feed, so every match lies inside one line, and a
     // run always ends with a whole line: no match is cut by a run boundary.
-    const std::string_view body(p, end - p);
+    const std::string_view body = run;
     if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
     if (options.exact == nullptr) {
       matches.clear();
       run_lines = find_names(matcher, body, &state, &matches) +
-                  (end[-1] != '\n' ? 1 : 0);
+                  (body.back() != '\n' ? 1 : 0);
       if (!convert_matches(&scan, body, matches, count, err)) return false;
     } else if (!convert_exact(&scan, body, count, &run_lines, &hits, err)) {
       return false;
@@ -364,7 +346,7 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     }
     count += run_lines;
   }
-  if (!err->what.empty()) {
+  if (got == LinesRead::kFailed) {
     name_path(err, options.path);
     return false;
   }

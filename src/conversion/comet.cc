@@ -341,12 +341,10 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   // place would otherwise give no comets without a word.
   Error skip;
   bool has_orbit_line = false;
-  for (std::size_t at = 0; at < text.size() && !has_orbit_line;) {
-    std::size_t next = text.find('\n', at);
-    if (next == std::string::npos) next = text.size();
-    has_orbit_line =
-        check_comet_line(std::string_view(text).substr(at, next - at), &skip);
-    at = next + 1;
+  std::string_view rest = text;
+  std::string_view line;
+  while (!has_orbit_line && take_line(&rest, &line)) {
+    has_orbit_line = check_comet_line(line, &skip);
   }
   if (!has_orbit_line) {
     return fail(err, options.path,
@@ -368,12 +366,8 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   // Whole designations. A comet's name alone names it only when no other
   // line of the file has it, so every line's identities come first.
   std::vector<std::string_view> lines;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t next = text.find('\n', at);
-    if (next == std::string::npos) next = text.size();
-    lines.push_back(std::string_view(text).substr(at, next - at));
-    at = next + 1;
-  }
+  rest = text;
+  while (take_line(&rest, &line)) lines.push_back(line);
   scan->lines = static_cast<std::int64_t>(lines.size());
   std::vector<CometIdentities> identities;
   identities.reserve(lines.size());

@@ -34,14 +34,14 @@ void init_line_buffer(LineBuffer* lines, Reader* reader,
   lines->at_end = false;
 }
 
-bool next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
+LinesRead next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
   for (;;) {
     char* data = lines->data.data();
     if (lines->at_end) {
-      if (lines->head == lines->tail) return false;
+      if (lines->head == lines->tail) return LinesRead::kEnd;
       *run = std::string_view(data + lines->head, lines->tail - lines->head);
       lines->head = lines->tail;
-      return true;
+      return LinesRead::kRun;
     }
     if (lines->head > 0) {
       std::memmove(data, data + lines->head, lines->tail - lines->head);
@@ -51,8 +51,9 @@ bool next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
     if (lines->tail == lines->capacity) {
       // A line longer than the buffer: every line must be searched whole.
       if (lines->capacity == lines->max_capacity) {
-        return fail(err, "line longer than " +
-                             std::to_string(lines->max_capacity) + " bytes");
+        fail(err, "line longer than " + std::to_string(lines->max_capacity) +
+                      " bytes");
+        return LinesRead::kFailed;
       }
       lines->capacity = std::min(lines->capacity * 2, lines->max_capacity);
       lines->data.resize(lines->capacity, '\0');
@@ -61,7 +62,7 @@ bool next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
     std::size_t got = 0;
     if (!lines->reader->read(data + lines->tail, lines->capacity - lines->tail,
                              &got, err)) {
-      return false;
+      return LinesRead::kFailed;
     }
     if (got == 0) {
       lines->at_end = true;
@@ -74,7 +75,7 @@ bool next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
       const std::size_t end = static_cast<std::size_t>(last - data) + 1;
       *run = std::string_view(data, end);
       lines->head = end;
-      return true;
+      return LinesRead::kRun;
     }
   }
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,12 +43,34 @@ void init_line_buffer(LineBuffer* lines, Reader* reader,
                       std::size_t buffer_bytes = kDefaultBufferBytes,
                       std::size_t max_line_bytes = kMaxLineBytes);
 
+/// What next_lines found.
+enum class LinesRead {
+  kRun,     // *run holds the next run of lines
+  kEnd,     // the input is over
+  kFailed,  // a read failed, or a line is longer than the buffer may grow
+};
+
 /// Sets *run to the next run of complete lines: it ends just after a line
 /// feed, except at the end of the input, where it is the last line without
-/// one. The run stays valid until the next call. Returns false at the end of
-/// the input, and also on a read failure or a line longer than the buffer
-/// may grow, which set err->what (left empty otherwise).
-bool next_lines(LineBuffer* lines, std::string_view* run, Error* err);
+/// one. The run stays valid until the next call. On kFailed, *err says why.
+LinesRead next_lines(LineBuffer* lines, std::string_view* run, Error* err);
+
+/// Takes the first line off "*rest" and sets *line to it without its line
+/// feed (the last line of a run may have none). False when "*rest" is empty.
+/// Every walk over the lines of a run goes through here, so none forms a
+/// pointer past the run's end.
+inline bool take_line(std::string_view* rest, std::string_view* line) {
+  if (rest->empty()) return false;
+  const void* newline = std::memchr(rest->data(), '\n', rest->size());
+  const std::size_t length =
+      newline != nullptr
+          ? static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                     rest->data())
+          : rest->size();
+  *line = rest->substr(0, length);
+  rest->remove_prefix(newline != nullptr ? length + 1 : length);
+  return true;
+}
 
 /// Number of line feeds in [begin, end).
 std::int64_t count_newlines(const char* begin, const char* end);

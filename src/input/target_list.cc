@@ -64,28 +64,22 @@ bool read_target_list(LineBuffer* lines, const std::string& path,
   std::int64_t line_number = 0;
   std::vector<std::int64_t> name_lines;  // of each name read, in file order
   std::string_view run;
-  while (next_lines(lines, &run, err)) {
-    const char* p = run.data();
-    const char* end = run.data() + run.size();
-    while (p < end) {
-      const char* newline =
-          static_cast<const char*>(std::memchr(p, '\n', end - p));
-      const char* line_end = newline != nullptr ? newline : end;
+  LinesRead got;
+  while ((got = next_lines(lines, &run, err)) == LinesRead::kRun) {
+    std::string_view line;
+    while (take_line(&run, &line)) {
       ++line_number;
-      if (line_number > 1) {
-        const std::string_view line(p, line_end - p);
-        if (!parse_list_line(line, &name, &skip)) {
-          warn(format_line_warning(path, line_number,
-                                   skip.what + "; line skipped"));
-        } else if (!name.empty()) {
-          list->push_back(name);
-          if (first_lines != nullptr) name_lines.push_back(line_number);
-        }
+      if (line_number == 1) continue;
+      if (!parse_list_line(line, &name, &skip)) {
+        warn(format_line_warning(path, line_number,
+                                 skip.what + "; line skipped"));
+      } else if (!name.empty()) {
+        list->push_back(name);
+        if (first_lines != nullptr) name_lines.push_back(line_number);
       }
-      p = line_end + 1;
     }
   }
-  if (!err->what.empty()) {
+  if (got == LinesRead::kFailed) {
     name_path(err, path);
     return false;
   }

@@ -192,13 +192,15 @@ TEST_P(GzipReader, ThroughLineBufferRunsAreWholeLines) {
   std::string_view run;
   Error err;
   int runs = 0;
-  while (next_lines(&lines, &run, &err)) {
+  LinesRead got;
+  while ((got = next_lines(&lines, &run, &err)) == LinesRead::kRun) {
     joined.append(run.data(), run.size());
     ++runs;
     if (joined.size() < plain.size()) {
       ASSERT_EQ('\n', run.back());
     }
   }
+  EXPECT_EQ(LinesRead::kEnd, got);
   EXPECT_EQ("", err.what);
   EXPECT_EQ(plain, joined);
   EXPECT_GT(runs, 100);

@@ -14,14 +14,18 @@ namespace {
 
 std::vector<std::string> runs_of(const std::string& text, std::size_t buffer,
                                  std::size_t step, std::size_t max_line,
-                                 Error* err) {
+                                 Error* err, LinesRead* last = nullptr) {
   test::StringReader reader(text, step);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer, max_line);
   std::vector<std::string> runs;
   std::string_view run;
   *err = Error();
-  while (next_lines(&lines, &run, err)) runs.emplace_back(run);
+  LinesRead got;
+  while ((got = next_lines(&lines, &run, err)) == LinesRead::kRun) {
+    runs.emplace_back(run);
+  }
+  if (last != nullptr) *last = got;
   return runs;
 }
 
@@ -48,10 +52,33 @@ TEST(LineBuffer, RunsAreWholeLinesThatAddUpToTheInput) {
 
 TEST(LineBuffer, LineLongerThanTheLimitIsRefused) {
   Error err;
-  runs_of("short\n" + std::string(100, 'x') + "\n", 8, 1000, 64, &err);
+  LinesRead last;
+  runs_of("short\n" + std::string(100, 'x') + "\n", 8, 1000, 64, &err, &last);
   EXPECT_EQ("line longer than 64 bytes", err.what);
-  runs_of("short\n" + std::string(63, 'x') + "\n", 8, 1000, 64, &err);
+  EXPECT_EQ(LinesRead::kFailed, last);
+  runs_of("short\n" + std::string(63, 'x') + "\n", 8, 1000, 64, &err, &last);
   EXPECT_EQ("", err.what);
+  EXPECT_EQ(LinesRead::kEnd, last);
+}
+
+TEST(TakeLine, WalksEveryLineAndNeverPastTheEnd) {
+  const struct {
+    std::string_view run;
+    std::vector<std::string_view> lines;
+  } cases[] = {
+      {"", {}},
+      {"\n", {""}},
+      {"a\nbb\n", {"a", "bb"}},
+      {"a\n\nlast", {"a", "", "last"}},
+  };
+  for (const auto& c : cases) {
+    std::string_view rest = c.run;
+    std::string_view line;
+    std::vector<std::string_view> got;
+    while (take_line(&rest, &line)) got.push_back(line);
+    EXPECT_EQ(c.lines, got) << c.run;
+    EXPECT_TRUE(rest.empty());
+  }
 }
 
 TEST(LineBuffer, CountNewlines) {
