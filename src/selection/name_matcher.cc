@@ -47,7 +47,7 @@ std::size_t slot_index(const MatcherTables& m, std::uint64_t key,
 
 // The line of text[at], as a number unique in the scan. REQUIRES: "at" is
 // in the line of the latest match or after it.
-std::uint64_t line_of(Found* f, std::size_t at) {
+inline std::uint64_t line_of(Found* f, std::size_t at) {
   for (std::size_t i = at; i > f->scanned; --i) {
     if (f->text[i - 1] == '\n') {
       f->line_start = i;
@@ -61,7 +61,7 @@ std::uint64_t line_of(Found* f, std::size_t at) {
 // Records "name" at text[at] unless it was already found in this line: a
 // line needs each name once, and a long line full of one short name must
 // not fill memory with its repeats.
-void add_match(Found* f, std::size_t at, std::uint32_t name) {
+inline void add_match(Found* f, std::size_t at, std::uint32_t name) {
   const std::uint64_t line = line_of(f, at);
   if (f->state->last_line[name] == line) return;
   f->state->last_line[name] = line;
