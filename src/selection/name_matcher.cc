@@ -374,6 +374,7 @@ std::uint64_t MatchState::check_work() const { return progress_->work; }
 
 NameMatcher::NameMatcher(std::unique_ptr<MatcherTables> tables)
     : tables_(std::move(tables)) {}
+NameMatcher::NameMatcher() : tables_(std::make_unique<MatcherTables>()) {}
 NameMatcher::~NameMatcher() = default;
 NameMatcher::NameMatcher(NameMatcher&&) noexcept = default;
 NameMatcher& NameMatcher::operator=(NameMatcher&&) noexcept = default;

@@ -102,6 +102,8 @@ class MatchState {
 /// The names of a target list, ready to be searched for.
 class NameMatcher {
  public:
+  /// A matcher of no names: it finds nothing.
+  NameMatcher();
   ~NameMatcher();
   NameMatcher(NameMatcher&&) noexcept;
   NameMatcher& operator=(NameMatcher&&) noexcept;

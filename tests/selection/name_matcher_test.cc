@@ -191,6 +191,9 @@ TEST_P(NameMatcherFilters, NamesAtTheEdgesOfTheText) {
 TEST(NameMatcher, NoNamesMatchNothing) {
   const NameMatcher m = build_name_matcher({});
   EXPECT_TRUE(fast_hits(m, "Ceres").empty());
+  const NameMatcher none;
+  EXPECT_TRUE(none.names().empty());
+  EXPECT_TRUE(fast_hits(none, "Ceres").empty());
 }
 
 // Random lines over a small alphabet, so that names overlap, contain each
