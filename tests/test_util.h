@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/line_reader.h"
+#include "scripted_reader.h"
 
 namespace orbitpick {
 namespace test {
@@ -48,35 +49,6 @@ std::string catalogue_header();
 
 /// One gzip member holding "data", compressed by zlib at "level".
 std::string gzip(std::string_view data, int level = -1);
-
-/// A Reader over a string, handing out at most "step" bytes per read.
-class StringReader : public Reader {
- public:
-  explicit StringReader(std::string data, std::size_t step = 1 << 20)
-      : data_(std::move(data)), step_(step) {}
-  bool read(char* buf, std::size_t size, std::size_t* got,
-            Error* err) override;
-
- private:
-  std::string data_;
-  std::size_t step_;
-  std::size_t pos_ = 0;
-};
-
-/// A Reader over a string that lies whole in memory, as a mapped file does:
-/// the scan takes it through mapped(), in pieces, on several threads.
-class InMemoryReader : public Reader {
- public:
-  explicit InMemoryReader(std::string data) : data_(std::move(data)) {}
-  bool read(char*, std::size_t, std::size_t* got, Error*) override {
-    *got = 0;  // the scan must not read it block by block
-    return true;
-  }
-  std::string_view mapped() const override { return data_; }
-
- private:
-  std::string data_;
-};
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal

@@ -11,13 +11,15 @@
 
 #include "base/threads.h"
 #include "conversion/parallel_scan.h"
+
 #include "input/line_reader.h"
 #include "selection/exact_match.h"
 
 namespace orbitpick {
 
 const LineKind kMinorPlanetLines = {check_section_line, write_section,
-                                    readable_designation, Source::kCatalogue};
+                                    readable_designation, Source::kCatalogue,
+                                    describe_minor_planet};
 
 namespace {
 
@@ -56,6 +58,21 @@ void sort_unique(std::vector<std::uint32_t>* v) {
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
+// Converts line "number" of the file, which the names scan->hits select and
+// scan->checks name.
+bool convert_exact_line(Conversion* c, std::string_view line,
+                        std::int64_t number, ExactScan* scan, Error* err) {
+  sort_unique(&scan->hits);
+  for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
+  sort_unique(&scan->checks);
+  for (const std::uint32_t name : scan->checks) {
+    if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
+      scan->pending.push_back({name, number, std::string(line)});
+    }
+  }
+  return convert_selected(c, line, number, scan->hits, err);
+}
+
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
 bool convert_exact(Conversion* c, const ExactIndex& index,
@@ -71,15 +88,7 @@ bool convert_exact(Conversion* c, const ExactIndex& index,
     scan->checks.clear();
     exact_names_in_line(index, line, &scan->hits, &scan->checks);
     if (scan->hits.empty() && scan->checks.empty()) continue;
-    sort_unique(&scan->hits);
-    for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
-    sort_unique(&scan->checks);
-    for (const std::uint32_t name : scan->checks) {
-      if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
-        scan->pending.push_back({name, number, std::string(line)});
-      }
-    }
-    if (!convert_selected(c, line, number, scan->hits, err)) return false;
+    if (!convert_exact_line(c, line, number, scan, err)) return false;
   }
   return true;
 }
@@ -114,80 +123,6 @@ bool settle_checks(Conversion* c, ExactScan* scan, Error* err) {
   return true;
 }
 
-// The first kPrefetchRunBytes of "text" or more, to the end of a line.
-std::string_view cut_run(std::string_view text) {
-  if (text.size() <= 64 * 1024) return text;
-  const void* newline = std::memchr(text.data() + 64 * 1024 - 1, '\n',
-                                    text.size() - 64 * 1024 + 1);
-  if (newline == nullptr) return text;
-  return text.substr(
-      0, static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                  text.data()) + 1);
-}
-
-// What one thread's scan keeps from one run of lines to the next.
-struct LineScan {
-  MatchState state;
-  std::vector<NameMatch> matches;
-  ExactScan found;
-};
-
-// Converts "body", whole lines after the file's first "lines_before"
-// catalogue lines, by substrings ("matcher") or by whole designations
-// ("exact"), and sets *lines to its lines.
-bool scan_lines(Conversion* c, const NameMatcher* matcher,
-                const ExactIndex* exact, std::string_view body,
-                std::int64_t lines_before, LineScan* scan,
-                std::int64_t* lines, Error* err) {
-  if (exact != nullptr) {
-    return convert_exact(c, *exact, body, lines_before, lines, &scan->found,
-                         err);
-  }
-  scan->matches.clear();
-  *lines = find_names(*matcher, body, &scan->state, &scan->matches) +
-           (body.back() != '\n' ? 1 : 0);
-  return convert_matches(c, body, scan->matches, lines_before, err);
-}
-
-// Bytes scanned at a time within a piece: the next run is fetched from
-// memory while this one is scanned.
-constexpr std::size_t kPrefetchRunBytes = 64 * 1024;
-
-// Asks for "text" to be brought into the cache, a cache line at a time.
-// A mapped file's pages are scattered in memory, and the processor's own
-// prefetching stops at each page's end.
-void prefetch(std::string_view text) {
-#if defined(__GNUC__)
-  for (std::size_t i = 0; i < text.size(); i += 64) {
-    __builtin_prefetch(text.data() + i);
-  }
-#else
-  (void)text;
-#endif
-}
-
-// scan_lines over a piece, in runs of whole lines of about
-// kPrefetchRunBytes, each prefetched while the one before is scanned.
-bool scan_piece_lines(Conversion* c, const NameMatcher* matcher,
-                      const ExactIndex* exact, std::string_view piece,
-                      LineScan* scan, std::int64_t* lines, Error* err) {
-  *lines = 0;
-  std::string_view run = cut_run(piece);
-  prefetch(run);
-  while (!piece.empty()) {
-    piece.remove_prefix(run.size());
-    const std::string_view next = cut_run(piece);
-    prefetch(next);
-    std::int64_t run_lines = 0;
-    if (!scan_lines(c, matcher, exact, run, *lines, scan, &run_lines, err)) {
-      return false;
-    }
-    *lines += run_lines;
-    run = next;
-  }
-  return true;
-}
-
 // MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
 // Distant.txt) do not, and their first line is already an orbit.
 int header_lines_before(std::string_view text, Error* skip) {
@@ -203,21 +138,106 @@ bool fail_no_orbit_lines(const ScanOptions& options, Error* err) {
               "with a packed epoch in columns 21-25");
 }
 
-// What the scan of one piece of a catalogue in memory leaves to be handed
-// on in the file's order; line numbers in it count from the piece's start.
-struct PieceResult {
-  std::string sections;
-  PieceLog log;
-  std::vector<ExactScan::Pending> pending;
+// Bytes searched at a time within a piece: the next run is fetched from
+// memory while this one is searched.
+constexpr std::size_t kPrefetchRunBytes = 64 * 1024;
+
+// The first kPrefetchRunBytes of "text" or more, to the end of a line.
+std::string_view cut_run(std::string_view text) {
+  if (text.size() <= kPrefetchRunBytes) return text;
+  const void* newline =
+      std::memchr(text.data() + kPrefetchRunBytes - 1, '\n',
+                  text.size() - kPrefetchRunBytes + 1);
+  if (newline == nullptr) return text;
+  return text.substr(
+      0, static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                  text.data()) + 1);
+}
+
+// Asks for "text" to be brought into the cache, a cache line at a time:
+// a mapped file's pages lie scattered in memory, and the processor's own
+// prefetching stops at each page's end.
+void prefetch(std::string_view text) {
+#if defined(__GNUC__)
+  for (std::size_t i = 0; i < text.size(); i += 64) {
+    __builtin_prefetch(text.data() + i);
+  }
+#else
+  (void)text;
+#endif
+}
+
+// A line of a piece that listed names select or name (--exact).
+struct ExactLine {
+  std::size_t start = 0;     // in the piece
+  std::size_t length = 0;
+  std::int64_t number = 0;   // 1 for the piece's first line
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> checks;
+};
+
+// What the search of one piece found, to be converted in the file's order.
+struct PieceFound {
+  std::vector<NameMatch> matches;  // offsets in the piece
+  std::vector<ExactLine> exact_lines;
   std::int64_t lines = 0;
   bool orbit_line = false;  // some line of the piece is an orbit line
   bool ok = true;           // false: "err" says why the scan stops there
   Error err;
 };
 
-// The scan of a catalogue that lies whole in memory: its pieces converted
-// on every thread there is, then told and handed on in the file's order,
-// so that all that comes out is what the scan of its runs in turn gives.
+// One thread's search state.
+struct PieceSearch {
+  MatchState state;
+  std::vector<NameMatch> matches;
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> checks;
+};
+
+// Searches "piece" for the names, a run at a time, the next prefetched.
+void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
+                  std::string_view piece, PieceSearch* s, PieceFound* found) {
+  Error skip;
+  found->orbit_line = has_orbit_line(piece, &skip);
+  std::size_t at = 0;  // of the run in the piece
+  std::string_view run = cut_run(piece);
+  while (!run.empty()) {
+    const std::string_view next = cut_run(piece.substr(at + run.size()));
+    prefetch(next);
+    if (exact == nullptr) {
+      s->matches.clear();
+      found->lines += find_names(*matcher, run, &s->state, &s->matches);
+      for (NameMatch m : s->matches) {
+        m.offset += static_cast<std::uint32_t>(at);
+        m.line_start += static_cast<std::uint32_t>(at);
+        found->matches.push_back(m);
+      }
+    } else {
+      std::string_view rest = run;
+      std::string_view line;
+      while (take_line(&rest, &line)) {
+        ++found->lines;
+        s->hits.clear();
+        s->checks.clear();
+        exact_names_in_line(*exact, line, &s->hits, &s->checks);
+        if (s->hits.empty() && s->checks.empty()) continue;
+        found->exact_lines.push_back(
+            {static_cast<std::size_t>(line.data() - piece.data()),
+             line.size(), found->lines, s->hits, s->checks});
+      }
+    }
+    at += run.size();
+    run = next;
+  }
+  if (exact == nullptr && !piece.empty() && piece.back() != '\n') {
+    ++found->lines;  // the file's last line, without its line feed
+  }
+}
+
+// The scan of a catalogue that lies whole in memory: its pieces searched
+// on every thread there is, and what they found converted on this one in
+// the file's order, through the same steps as a scan block by block, so
+// that all that comes out is the same.
 bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
                     const ExactIndex* exact, const ScanOptions& options,
                     std::int64_t* lines, Error* err) {
@@ -228,34 +248,28 @@ bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
   for (std::int64_t left = scan.header_lines;
        left > 0 && take_line(&body, &header_line); --left) {
   }
+  ExactScan found;
+  if (exact != nullptr) found.decided.assign(exact->name_count, false);
 
   const int threads =
       options.threads > 0 ? options.threads : usable_processors();
-  std::vector<LineScan> workers(static_cast<std::size_t>(threads));
-  for (LineScan& w : workers) {
-    if (exact != nullptr) w.found.decided.assign(exact->name_count, false);
-  }
-  std::vector<PieceResult> results(piece_slots(threads));
-  const ScanPiece scan_piece = [&](int worker, std::size_t slot,
-                                   std::string_view piece) {
-    PieceResult& r = results[slot];
-    r = PieceResult();
+  std::vector<PieceSearch> searches(static_cast<std::size_t>(threads));
+  std::vector<PieceFound> results(piece_slots(threads));
+  std::vector<std::string_view> texts(results.size());
+  const ScanPiece search = [&](int worker, std::size_t slot,
+                               std::string_view piece) {
+    PieceFound& r = results[slot];
+    r = PieceFound();
+    texts[slot] = piece;
     if (has_line_longer_than(piece, kMaxLineBytes)) {
       r.ok = false;
       fail(&r.err,
            "line longer than " + std::to_string(kMaxLineBytes) + " bytes");
       return;
     }
-    LineScan& w = workers[static_cast<std::size_t>(worker)];
     try {
-      Conversion c(options, kMinorPlanetLines);
-      c.log = &r.log;
-      r.orbit_line = has_orbit_line(piece, &c.skip);
-      r.ok = scan_piece_lines(&c, matcher, exact, piece, &w, &r.lines,
-                              &r.err);
-      r.sections = std::move(c.out);
-      r.pending.swap(w.found.pending);
-      w.found.pending.clear();
+      search_piece(matcher, exact, piece,
+                   &searches[static_cast<std::size_t>(worker)], &r);
     } catch (const std::bad_alloc&) {
       r.ok = false;
       fail(&r.err, std::strerror(ENOMEM));
@@ -263,41 +277,43 @@ bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
   };
   bool seen_orbit_line = false;
   std::int64_t count = 0;  // catalogue lines before the piece
-  ExactScan found;         // the pending lines of every piece, in order
   const CommitPiece commit = [&](std::size_t slot) {
-    PieceResult& r = results[slot];
+    PieceFound& r = results[slot];
+    const std::string_view piece = texts[slot];
     if (!r.ok) {
       *err = r.err;
       name_path(err, options.path);
       return false;
     }
     seen_orbit_line = seen_orbit_line || r.orbit_line;
-    replay_piece(&scan, r.log, count);
-    for (ExactScan::Pending& p : r.pending) {
-      p.number += count + scan.header_lines;
-      found.pending.push_back(std::move(p));
+    if (exact == nullptr) {
+      if (!convert_matches(&scan, piece, r.matches, count, err)) return false;
+    } else {
+      for (ExactLine& line : r.exact_lines) {
+        found.hits.swap(line.hits);
+        found.checks.swap(line.checks);
+        if (!convert_exact_line(&scan, piece.substr(line.start, line.length),
+                                count + scan.header_lines + line.number,
+                                &found, err)) {
+          return false;
+        }
+      }
     }
-    if (!add_piece_sections(&scan, r.sections, err)) return false;
-    report_progress(options, count, r.lines);
+    if (options.progress) {
+      for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
+           next <= count + r.lines; next += kProgressEvery) {
+        options.progress(next);
+      }
+    }
     count += r.lines;
-    r = PieceResult();  // the piece's memory goes back before the next
+    r = PieceFound();  // its memory goes back before the next piece
     return true;
   };
-  if (!scan_in_pieces(body, threads, options.piece_bytes, scan_piece,
-                      commit)) {
+  if (!scan_in_pieces(body, threads, options.piece_bytes, search, commit)) {
     return false;
   }
   if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
-  if (exact != nullptr) {
-    // A name decided anywhere is decided: the pieces' shares together.
-    found.decided.assign(exact->name_count, false);
-    for (const LineScan& w : workers) {
-      for (std::size_t i = 0; i < w.found.decided.size(); ++i) {
-        if (w.found.decided[i]) found.decided[i] = true;
-      }
-    }
-    if (!settle_checks(&scan, &found, err)) return false;
-  }
+  if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
   *lines = count;
   return finish_conversion(&scan, err);
 }
@@ -308,17 +324,26 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
                         const ExactIndex* exact, const ScanOptions& options,
                         std::int64_t* lines, Error* err) {
   *err = Error();
-  if (!reader->mapped().empty()) {
+  // --refresh converts each line twice over, for two outputs; it reads
+  // block by block.
+  if (!reader->mapped().empty() && options.refresh == nullptr) {
     return scan_in_memory(reader->mapped(), matcher, exact, options, lines,
                           err);
   }
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   Conversion scan(options, kMinorPlanetLines);
+  const ScanOptions refresh_options = refresh_scan_options(options);
+  Conversion refresh(refresh_options, kMinorPlanetLines);
   bool seen_orbit_line = false;
-  LineScan line_scan;
-  ExactScan& found = line_scan.found;
+  MatchState state;
+  std::vector<NameMatch> matches;
+  ExactScan found;
   if (exact != nullptr) found.decided.assign(exact->name_count, false);
+  ExactScan refreshed;  // the same for the base's bodies (--refresh)
+  if (options.refresh != nullptr) {
+    refreshed.decided.assign(options.refresh->name_count, false);
+  }
 
   int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -326,8 +351,14 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
   LinesRead got;
   while ((got = next_lines(&buffer, &run, err)) == LinesRead::kRun) {
     if (header_left < 0) {
-      header_left = header_lines_before(run, &scan.skip);
+      // MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
+      // Distant.txt) do not, and their first line is already an orbit.
+      std::string_view first_run = run;
+      std::string_view first;
+      take_line(&first_run, &first);
+      header_left = check_section_line(first, &scan.skip) ? 0 : kHeaderLines;
       scan.header_lines = header_left;
+      refresh.header_lines = header_left;
     }
     std::string_view header_line;
     while (header_left > 0 && take_line(&run, &header_line)) --header_left;
@@ -338,11 +369,27 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
     const std::string_view body = run;
     if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
-    if (!scan_lines(&scan, matcher, exact, body, count, &line_scan,
-                    &run_lines, err)) {
+    if (exact == nullptr) {
+      matches.clear();
+      run_lines = find_names(*matcher, body, &state, &matches) +
+                  (body.back() != '\n' ? 1 : 0);
+      if (!convert_matches(&scan, body, matches, count, err)) return false;
+    } else if (!convert_exact(&scan, *exact, body, count, &run_lines, &found,
+                              err)) {
       return false;
     }
-    report_progress(options, count, run_lines);
+    std::int64_t refresh_lines = 0;
+    if (options.refresh != nullptr &&
+        !convert_exact(&refresh, *options.refresh, body, count, &refresh_lines,
+                       &refreshed, err)) {
+      return false;
+    }
+    if (options.progress) {
+      for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
+           next <= count + run_lines; next += kProgressEvery) {
+        options.progress(next);
+      }
+    }
     count += run_lines;
   }
   if (got == LinesRead::kFailed) {
@@ -352,7 +399,10 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
   if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
   if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
   *lines = count;
-  return finish_conversion(&scan, err);
+  return finish_conversion(&scan, err) &&
+         (options.refresh == nullptr ||
+          (settle_checks(&refresh, &refreshed, err) &&
+           finish_conversion(&refresh, err)));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "conversion/epoch.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
 
@@ -34,7 +35,6 @@ constexpr Column kSlope{96, 4};
 constexpr Column kDesignation{102, 56};
 
 constexpr std::string_view kOrbitTypes = "CPDXIA";
-constexpr char kInterstellar = 'I';
 
 // Decimal places of a written Julian date: a microday, under 0.1 s.
 constexpr int kJdDecimals = 6;
@@ -164,20 +164,6 @@ constexpr NumberColumn kNumberColumns[] = {
 
 }  // namespace
 
-double calendar_jd(int year, int month, int day) {
-  // Days since 1 March of year 0: counting from March puts the leap day at
-  // the end of the counted year; 146097 days make the 400-year cycle.
-  const long y = static_cast<long>(year) - (month <= 2 ? 1 : 0);
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long year_of_era = y - era * 400;
-  const long day_of_year =
-      (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const long day_of_era =
-      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  // 1 March of year 0 is JD 1721119.5 at 0 h.
-  return static_cast<double>(era * 146097 + day_of_era) + 1721119.5;
-}
-
 bool check_comet_line(std::string_view line, Error* err) {
   if (line.size() < kMinCometLineBytes) {
     return fail(err, "line shorter than 103 bytes");
@@ -213,15 +199,63 @@ bool check_comet_line(std::string_view line, Error* err) {
   return true;
 }
 
+namespace {
+
+// The designation within "full", the designation and name as printed:
+// "12P" of "12P/Pons-Brooks", "C/2023 A3" of "C/2023 A3
+// (Tsuchinshan-ATLAS)", the whole of "A/2019 N2"; *name gets the rest.
+std::string_view designation_part(std::string_view full,
+                                  std::string_view* name) {
+  *name = {};
+  if (!full.empty() && is_digit(full[0])) {
+    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
+    // or the number alone ("288P").
+    const std::size_t slash = full.find('/');
+    if (slash != std::string_view::npos) {
+      *name = trim_view(full.substr(slash + 1));
+    }
+    return full.substr(0, slash);
+  }
+  const std::size_t open = full.find(" (");
+  if (open != std::string_view::npos && full.back() == ')') {
+    *name = trim_view(full.substr(open + 2, full.size() - open - 3));
+    return trim_view(full.substr(0, open));
+  }
+  return full;
+}
+
+// The iau_designation of the planetarium's own file: an unnumbered comet's
+// designation ("C/2023 A3", "P/2004 V5-B"), which it shows the name after.
+// A numbered periodic comet has none there unless its first provisional
+// designation is known, which this file does not give: the planetarium
+// reads the number from the name ("1P/Halley") and appends the perihelion
+// year. It warns of a numbered interstellar one without; this file knows
+// "2I/2019 Q4" as "2I/Borisov", which then stays findable by that name.
+std::string_view iau_designation(std::string_view line,
+                                 std::string_view full) {
+  const bool numbered = !full.empty() && is_digit(full[0]);
+  if (numbered) return line[kOrbitType.offset] == 'I' ? full : "";
+  std::string_view name;
+  return designation_part(full, &name);
+}
+
+}  // namespace
+
+std::string comet_section_name(std::string_view line) {
+  const std::string_view full = trim_view(field(line, kDesignation));
+  std::string name;
+  name.reserve(full.size());
+  for (char c : full) {
+    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
+    name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return name;
+}
+
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format) {
   const std::string_view full = trim_view(field(line, kDesignation));
-  std::string key;
-  key.reserve(full.size());
-  for (char c : full) {
-    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
-    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  const std::string key = comet_section_name(line);
 
   double jd = 0;
   char perihelion[32];
@@ -239,6 +273,7 @@ void write_comet_section(std::string_view line, std::string* out,
   const SectionValue values[] = {
       {K::kAbsoluteMagnitude, U::kBoth, trim_view(field(line, kMagnitude))},
       {K::kCoordFunc, U::kDefaultOnly, "comet_orbit"},
+      {K::kIauDesignation, U::kExtendedOnly, iau_designation(line, full)},
       {K::kName, U::kBoth, full},
       {K::kOrbitArgOfPericenter, U::kBoth, trim_view(field(line, kPericenter))},
       {K::kOrbitAscendingNode, U::kBoth, trim_view(field(line, kNode))},
@@ -249,9 +284,10 @@ void write_comet_section(std::string_view line, std::string* out,
        trim_view(field(line, kPerihelionDistance))},
       {K::kOrbitTimeAtPericenter, U::kBoth, perihelion_text},
       {K::kSlopeParameter, U::kWhenGiven, trim_view(field(line, kSlope))},
-      {K::kType, U::kBoth,
-       line[kOrbitType.offset] == kInterstellar ? "interstellar object"
-                                                : "comet"},
+      // Interstellar ones too (the planetarium's own file calls them
+      // "interstellar object"): only a comet gets a coma and tail, and
+      // the comet brightness law that the file's H and slope are for.
+      {K::kType, U::kBoth, "comet"},
   };
   append_section(key, values, std::size(values), format, out);
 }
@@ -260,8 +296,21 @@ std::string_view comet_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
+namespace {
+
+void describe_comet(std::string_view line, LineFacts* facts) {
+  facts->section = comet_section_name(line);
+  facts->designation = comet_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  facts->number = {};
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
+
+}  // namespace
+
 const LineKind kCometLines = {check_comet_line, write_comet_section,
-                              comet_designation, Source::kComets};
+                              comet_designation, Source::kComets,
+                              describe_comet};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
@@ -270,25 +319,9 @@ CometIdentities comet_identities(std::string_view line) {
   }
   const std::string_view full = trim_view(field(line, kDesignation));
   ids.full = std::string(full);
-  if (!full.empty() && is_digit(full[0])) {
-    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
-    // or the number alone ("288P").
-    const std::size_t slash = full.find('/');
-    ids.designation = std::string(full.substr(0, slash));
-    if (slash != std::string_view::npos) {
-      ids.name = std::string(trim_view(full.substr(slash + 1)));
-    }
-  } else {
-    // "C/2023 A3 (Tsuchinshan-ATLAS)", or without a name "A/2019 N2".
-    const std::size_t open = full.find(" (");
-    if (open != std::string_view::npos && full.back() == ')') {
-      ids.designation = std::string(trim_view(full.substr(0, open)));
-      ids.name =
-          std::string(trim_view(full.substr(open + 2, full.size() - open - 3)));
-    } else {
-      ids.designation = ids.full;
-    }
-  }
+  std::string_view name;
+  ids.designation = std::string(designation_part(full, &name));
+  ids.name = std::string(name);
   return ids;
 }
 
@@ -303,6 +336,32 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
 }
 
 namespace {
+
+// Whole designations: one section for each line that "index" selects by
+// one of its identities.
+bool convert_designated(Conversion* c, const ExactIndex& index,
+                        const std::vector<std::string_view>& lines,
+                        const std::vector<CometIdentities>& identities,
+                        Error* err) {
+  std::vector<std::uint32_t> hits;
+  std::string key;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const CometIdentities& ids = identities[i];
+    hits.clear();
+    for (const std::string* id :
+         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
+      if (id == &ids.name && !ids.name_is_unique) continue;
+      key.clear();
+      normalize_name(*id, &key);
+      find_identity(index, key, &hits);
+    }
+    std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
+    const auto number = static_cast<std::int64_t>(i + 1);
+    if (!convert_selected(c, lines[i], number, hits, err)) return false;
+  }
+  return true;
+}
 
 // The scan of scan_comets, by substrings ("matcher") or by whole
 // designations ("exact"): exactly one of the two is set.
@@ -351,6 +410,28 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
   }
 
   Conversion conversion(options, kCometLines);
+  std::vector<std::string_view> lines;
+  std::vector<CometIdentities> identities;
+  if (exact != nullptr || options.refresh != nullptr) {
+    // A comet's name alone names it only when no other line of the file
+    // has it, so every line's identities come first.
+    rest = text;
+    while (take_line(&rest, &line)) lines.push_back(line);
+    identities.reserve(lines.size());
+    for (const std::string_view line : lines) {
+      identities.push_back(comet_identities(line));
+    }
+    mark_unique_names(&identities);
+  }
+  if (options.refresh != nullptr) {
+    const ScanOptions refresh_options = refresh_scan_options(options);
+    Conversion refresh(refresh_options, kCometLines);
+    if (!convert_designated(&refresh, *options.refresh, lines, identities,
+                            err) ||
+        !finish_conversion(&refresh, err)) {
+      return false;
+    }
+  }
   if (exact == nullptr) {
     MatchState state;
     std::vector<NameMatch> matches;
@@ -359,37 +440,9 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
     if (!convert_matches(&conversion, text, matches, 0, err)) return false;
     return finish_conversion(&conversion, err);
   }
-
-  // Whole designations. A comet's name alone names it only when no other
-  // line of the file has it, so every line's identities come first.
-  std::vector<std::string_view> lines;
-  rest = text;
-  while (take_line(&rest, &line)) lines.push_back(line);
   scan->lines = static_cast<std::int64_t>(lines.size());
-  std::vector<CometIdentities> identities;
-  identities.reserve(lines.size());
-  for (const std::string_view line : lines) {
-    identities.push_back(comet_identities(line));
-  }
-  mark_unique_names(&identities);
-  std::vector<std::uint32_t> hits;
-  std::string key;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const CometIdentities& ids = identities[i];
-    hits.clear();
-    for (const std::string* id :
-         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
-      if (id == &ids.name && !ids.name_is_unique) continue;
-      key.clear();
-      normalize_name(*id, &key);
-      find_identity(*exact, key, &hits);
-    }
-    std::sort(hits.begin(), hits.end());
-    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    const auto number = static_cast<std::int64_t>(i + 1);
-    if (!convert_selected(&conversion, lines[i], number, hits, err)) {
-      return false;
-    }
+  if (!convert_designated(&conversion, *exact, lines, identities, err)) {
+    return false;
   }
   return finish_conversion(&conversion, err);
 }

@@ -2,57 +2,80 @@
 
 #include "conversion/conversion.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace orbitpick {
 
+ScanOptions refresh_scan_options(const ScanOptions& options) {
+  ScanOptions refresh = options;
+  refresh.write = options.refresh_write;
+  refresh.account = nullptr;
+  refresh.refresh = nullptr;
+  // A refreshed section replaces its body's section where it stands, by
+  // identity: its name is not one of the names this run adds.
+  refresh.sections = nullptr;
+  return refresh;
+}
+
 Conversion::Conversion(const ScanOptions& o, const LineKind& k)
-    : options(o), kind(k) {
-  out.reserve(std::min<std::size_t>(o.flush_bytes, 1 << 20) + 4096);
+    : options(o),
+      kind(k),
+      sections(o.sections != nullptr ? o.sections : &own_sections) {
+  out.reserve(o.flush_bytes + 4096);
 }
 
 namespace {
 
 // The line of "number" (1-based in the file) is not converted: say why.
-void warn_skipped(const Conversion& c, std::int64_t number,
-                  const std::string& reason) {
-  if (c.log != nullptr) {
-    c.log->skipped.emplace_back(number, reason);
-  } else if (c.options.warn) {
+void warn_skipped(const Conversion& c, std::int64_t number) {
+  if (c.options.warn) {
     c.options.warn(format_line_warning(c.options.path, number,
-                                       reason + "; line skipped"));
+                                       c.skip.what + "; line skipped"));
   }
 }
 
-// Counts one line of listed name "name" in the account.
-void count_name(Conversion* c, std::uint32_t name,
-                std::string_view designation) {
-  if (c->log != nullptr) {
-    c->log->counted.emplace_back(name, designation);
-  } else if (c->options.account != nullptr) {
-    count_line(c->options.account, c->kind.source, name, designation);
+// A warning about the line that "number()" (1-based in the file) gives:
+// the number is counted only when there is something to say.
+template <typename LineNumber>
+void warn_line(const Conversion& c, LineNumber number, std::string_view what) {
+  if (c.options.warn) {
+    c.options.warn(format_line_warning(c.options.path, number(), what));
   }
 }
 
-// Hands on the sections held once enough have gathered.
-bool flush_sections(Conversion* c, Error* err) {
-  if (c->log != nullptr || c->out.size() < c->options.flush_bytes) {
+// Appends "copies" sections of "line", under the planetarium's rules, and
+// hands them on once enough have gathered. REQUIRES: the line's kind
+// accepts it.
+template <typename LineNumber>
+bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
+                  LineNumber number, Error* err) {
+  LineFacts facts;
+  c->kind.describe(line, &facts);
+  const std::string_view left_out = left_out_reason(facts);
+  if (!left_out.empty()) {
+    warn_line(*c, number,
+              std::string(facts.designation) + " left out: " +
+                  std::string(left_out));
     return true;
   }
+  if (!facts.has_magnitude) {
+    warn_line(*c, number, no_magnitude_warning(facts));
+  }
+  std::string suffix;
+  std::string other;
+  if (!claim_section_name(c->sections, facts, &suffix, &other)) {
+    warn_line(*c, number, renamed_section_warning(facts, suffix, other));
+  }
+  for (std::size_t k = 0; k < copies; ++k) {
+    const std::size_t start = c->out.size();
+    c->kind.write(line, &c->out, c->options.format);
+    // The section opens with "[" and its name.
+    c->out.insert(start + 1 + facts.section.size(), suffix);
+  }
+  if (c->out.size() < c->options.flush_bytes) return true;
   if (!c->options.write(c->out, err)) return false;
   c->out.clear();
   return true;
-}
-
-// Appends "copies" sections of "line" and hands them on once enough
-// have gathered. REQUIRES: the line's kind accepts it.
-bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
-                  Error* err) {
-  for (std::size_t k = 0; k < copies; ++k) {
-    c->kind.write(line, &c->out, c->options.format);
-  }
-  return flush_sections(c, err);
 }
 
 }  // namespace
@@ -77,18 +100,23 @@ bool convert_matches(Conversion* c, std::string_view body,
     if (line_end == nullptr) line_end = end;
     const std::string_view line(line_begin, line_end - line_begin);
 
-    if (c->options.account != nullptr || c->log != nullptr) {
+    if (c->options.account != nullptr) {
       for (std::size_t k = first; k < i; ++k) {
-        count_name(c, matches[k].name, c->kind.designation(line));
+        count_line(c->options.account, c->kind.source, matches[k].name,
+                   c->kind.designation(line));
       }
     }
-    if (!c->kind.check(line, &c->skip)) {
+    // Lines are counted up to this one only for a warning about it.
+    const auto number = [&] {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;
-      warn_skipped(*c, line_base + 1 + c->header_lines, c->skip.what);
+      return line_base + 1 + c->header_lines;
+    };
+    if (!c->kind.check(line, &c->skip)) {
+      warn_skipped(*c, number());
       continue;
     }
-    if (!add_sections(c, line, i - first, err)) return false;
+    if (!add_sections(c, line, i - first, number, err)) return false;
   }
   return true;
 }
@@ -96,42 +124,17 @@ bool convert_matches(Conversion* c, std::string_view body,
 bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err) {
   if (hits.empty()) return true;
-  if (c->options.account != nullptr || c->log != nullptr) {
+  if (c->options.account != nullptr) {
     for (const std::uint32_t name : hits) {
-      count_name(c, name, c->kind.designation(line));
+      count_line(c->options.account, c->kind.source, name,
+                 c->kind.designation(line));
     }
   }
   if (!c->kind.check(line, &c->skip)) {
-    warn_skipped(*c, number, c->skip.what);
+    warn_skipped(*c, number);
     return true;
   }
-  return add_sections(c, line, 1, err);
-}
-
-void replay_piece(Conversion* c, const PieceLog& log,
-                  std::int64_t lines_before) {
-  for (const auto& [name, designation] : log.counted) {
-    count_name(c, name, designation);
-  }
-  for (const auto& [number, reason] : log.skipped) {
-    warn_skipped(*c, lines_before + c->header_lines + number, reason);
-  }
-}
-
-bool add_piece_sections(Conversion* c, std::string_view sections,
-                        Error* err) {
-  c->out.append(sections);
-  return flush_sections(c, err);
-}
-
-void report_progress(const ScanOptions& options, std::int64_t lines_before,
-                     std::int64_t lines) {
-  if (!options.progress) return;
-  for (std::int64_t next =
-           (lines_before / kProgressEvery + 1) * kProgressEvery;
-       next <= lines_before + lines; next += kProgressEvery) {
-    options.progress(next);
-  }
+  return add_sections(c, line, 1, [number] { return number; }, err);
 }
 
 bool finish_conversion(Conversion* c, Error* err) {

@@ -11,10 +11,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "conversion/planetarium_rules.h"
 #include "conversion/section_keys.h"
 #include "input/line_reader.h"
 #include "selection/exact_match.h"
@@ -38,22 +38,25 @@ struct ScanOptions {
   std::function<bool(std::string_view block, Error* err)> write;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
-  // A catalogue already in memory (a mapped file) is cut at line ends into
-  // pieces of about piece_bytes, scanned on "threads" threads (0: one per
-  // processor the process may use) and put back in the file's order. Tests
-  // make both small to cut it everywhere.
+  // The section names of the whole output, when several scans write into
+  // it; null: the names of this scan alone.
+  SectionNames* sections = nullptr;
+  // With --refresh, the bodies of the file being refreshed: every line one
+  // of them selects by a whole designation also gives a section to
+  // "refresh_write", whether a listed name selects it or not. Not counted
+  // in the account.
+  const ExactIndex* refresh = nullptr;
+  std::function<bool(std::string_view block, Error* err)> refresh_write;
+  // A catalogue already in memory (a mapped file) is searched in pieces cut
+  // at line ends, about piece_bytes each, on "threads" threads (0: one per
+  // processor the process may use); what they find is converted in the
+  // file's order. Tests make both small to cut it everywhere.
   int threads = 0;
   std::size_t piece_bytes = std::size_t{1} << 20;
 };
 
-/// What the conversion of one piece of a catalogue leaves to be told in the
-/// file's order, once the lines before the piece are counted: the lines it
-/// skipped, numbered from the piece's first line (1), with the reason, and
-/// each listed name's lines, with their designation.
-struct PieceLog {
-  std::vector<std::pair<std::int64_t, std::string>> skipped;
-  std::vector<std::pair<std::uint32_t, std::string_view>> counted;
-};
+/// The options of the conversion of the lines options.refresh selects.
+ScanOptions refresh_scan_options(const ScanOptions& options);
 
 /// How the lines of one kind of catalogue become sections.
 struct LineKind {
@@ -62,6 +65,8 @@ struct LineKind {
   // The designation quoted for the line in the account of the names.
   std::string_view (*designation)(std::string_view line);
   Source source;  // where the account counts the line
+  // What the planetarium's rules look at. REQUIRES: "check" accepts it.
+  void (*describe)(std::string_view line, LineFacts* facts);
 };
 
 /// Turns the matched lines of one catalogue into sections, block after
@@ -73,40 +78,27 @@ struct Conversion {
   std::string out;                // sections not yet handed to "write"
   Error skip;                     // why the latest line was not converted
   std::int64_t header_lines = 0;  // added to line numbers in warnings
-  // Not null for a piece converted apart from the rest: warnings and the
-  // account are kept here instead (see PieceLog), and the sections gather
-  // in "out", never handed to options.write.
-  PieceLog* log = nullptr;
+  SectionNames own_sections;      // when options.sections is null
+  SectionNames* sections;         // the section names given so far
 };
 
 /// Converts the substring matches that find_names found in "body", a run
 /// of whole lines after the file's first "lines_before" catalogue lines:
 /// each matched line gives one section per listed name in it, a line its
-/// kind refuses a warning. Every match is counted in options.account. Fails
-/// when writing fails.
+/// kind refuses a warning. The planetarium's rules apply to every section
+/// (planetarium_rules.h): an object it must not get is left out with a
+/// warning, one without H is written with a warning, and a section name
+/// another object holds is made unique with a warning. Every match is
+/// counted in options.account. Fails when writing fails.
 bool convert_matches(Conversion* c, std::string_view body,
                      const std::vector<NameMatch>& matches,
                      std::int64_t lines_before, Error* err);
 
 /// Converts one line that the listed names "hits" (distinct) select: one
-/// section, or a warning naming line "number" of the file. Fails when
-/// writing fails.
+/// section, or a warning naming line "number" of the file, under the rules
+/// of convert_matches. Fails when writing fails.
 bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err);
-
-/// Tells what the piece whose log is "log" kept back, as if it had been
-/// converted after the file's first "lines_before" catalogue lines.
-void replay_piece(Conversion* c, const PieceLog& log,
-                  std::int64_t lines_before);
-
-/// Adds the sections of a piece converted apart to those held, handing them
-/// on once enough have gathered. Fails when writing fails.
-bool add_piece_sections(Conversion* c, std::string_view sections, Error* err);
-
-/// Calls options.progress for each multiple of kProgressEvery in
-/// (lines_before, lines_before + lines].
-void report_progress(const ScanOptions& options, std::int64_t lines_before,
-                     std::int64_t lines);
 
 /// Hands "write" the sections still held.
 bool finish_conversion(Conversion* c, Error* err);

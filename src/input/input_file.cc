@@ -11,9 +11,10 @@
 #include <string_view>
 #include <utility>
 
-#include "base/process.h"
+#include "input/gzip_input.h"
 #include "input/gzip_reader.h"
 #include "input/mapped_file.h"
+#include "base/process.h"
 #include "input/threaded_reader.h"
 
 #if defined(_WIN32)
@@ -83,11 +84,6 @@ class PrefixReader : public Reader {
   std::unique_ptr<Reader> source_;
 };
 
-// The first two bytes of every gzip stream.
-bool is_gzip_magic(std::string_view first) {
-  return first.size() == 2 && first[0] == '\x1f' && first[1] == '\x8b';
-}
-
 }  // namespace
 
 bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
@@ -111,13 +107,16 @@ bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
 bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
                     Error* err) {
   // A plain file, with processors to share it among, is scanned in place:
-  // mapped, it costs no copy, and threads can take pieces of it at once.
+  // mapped, it costs no copy, and threads can search pieces of it at once.
   // On one processor it is read as before, block after block.
   if (path != "-" && usable_processors() > 1) {
     std::unique_ptr<Reader> mapped = map_input_file(path);
     const std::string_view bytes =
         mapped ? mapped->mapped() : std::string_view();
-    if (!bytes.empty() && !is_gzip_magic(bytes.substr(0, 2))) {
+    const bool compressed =
+        bytes.size() >= sizeof kGzipMagic &&
+        std::memcmp(bytes.data(), kGzipMagic, sizeof kGzipMagic) == 0;
+    if (!bytes.empty() && !compressed) {
       *reader = std::move(mapped);
       return true;
     }
@@ -142,7 +141,7 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   }
   // The name says nothing reliable (MPCORB.DAT.gz is often saved without
   // its suffix, and standard input has none): the gzip magic number does.
-  char magic[2];
+  char magic[sizeof kGzipMagic];
   std::size_t have = 0;
   while (have < sizeof magic) {
     std::size_t got = 0;
@@ -154,7 +153,8 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
   }
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
-  const bool compressed = is_gzip_magic(std::string_view(magic, have));
+  const bool compressed =
+      have == sizeof magic && std::memcmp(magic, kGzipMagic, have) == 0;
   *reader = compressed ? make_gzip_reader(std::move(whole), path)
                        : std::move(whole);
   // Decompressing takes longer than the scan: on a thread of its own it

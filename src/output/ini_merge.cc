@@ -4,6 +4,7 @@
 #include "output/ini_merge.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -13,116 +14,13 @@
 #include <vector>
 
 #include "conversion/section_keys.h"
+#include "output/base_bodies.h"
+#include "output/ini_text.h"
 
 namespace orbitpick {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim_blanks(std::string_view s) {
-  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// Splits text into lines ending at LF, CR LF or a lone CR. The next line
-// feed and carriage return are remembered, so that each byte is searched
-// once even in a file whose lines all end in a lone CR.
-class LineSplitter {
- public:
-  LineSplitter(std::string_view text, std::size_t start)
-      : text_(text), pos_(start), lf_(find('\n')), cr_(find('\r')) {}
-
-  // Sets the line's content [*begin, *content_end) and its end after the
-  // line ending, *next; false at the end of the text.
-  bool next(std::size_t* begin, std::size_t* content_end, std::size_t* next) {
-    if (pos_ >= text_.size()) return false;
-    if (lf_ != npos_ && lf_ < pos_) lf_ = find('\n');
-    if (cr_ != npos_ && cr_ < pos_) cr_ = find('\r');
-    *begin = pos_;
-    if (cr_ < lf_) {
-      *content_end = cr_;
-      *next = cr_ + 1 == lf_ ? lf_ + 1 : cr_ + 1;
-    } else if (lf_ != npos_) {
-      *content_end = lf_;
-      *next = lf_ + 1;
-    } else {
-      *content_end = text_.size();
-      *next = text_.size();
-    }
-    pos_ = *next;
-    return true;
-  }
-
- private:
-  static constexpr std::size_t npos_ = std::string_view::npos;
-
-  std::size_t find(char c) const {
-    if (pos_ >= text_.size()) return npos_;
-    const void* at = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
-    return at == nullptr ? npos_ : static_cast<const char*>(at) - text_.data();
-  }
-
-  std::string_view text_;
-  std::size_t pos_;
-  std::size_t lf_;  // searched again once behind pos_
-  std::size_t cr_;
-};
-
-// The section name of a line starting with '[' after blanks, or false.
-bool section_name(std::string_view line, std::string_view* name) {
-  const std::size_t open = line.find_first_not_of(" \t");
-  if (open == std::string_view::npos || line[open] != '[') return false;
-  std::string_view rest = line.substr(open + 1);
-  const std::size_t close = rest.find(']');
-  if (close != std::string_view::npos) rest = rest.substr(0, close);
-  *name = trim_blanks(rest);
-  return true;
-}
-
-// A "key = value" line: the key, and the value's offsets in the line, which
-// stop before a comment (';', or '#' after a blank) and its blanks.
-struct KeyLine {
-  std::string_view key;
-  std::size_t value_begin = 0;
-  std::size_t value_end = 0;
-};
-
-bool key_line(std::string_view line, KeyLine* out) {
-  const std::size_t start = line.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return false;
-  if (line[start] == ';' || line[start] == '#' || line[start] == '[') {
-    return false;
-  }
-  const std::size_t equals = line.find('=', start);
-  if (equals == std::string_view::npos) return false;
-  out->key = trim_blanks(line.substr(start, equals - start));
-  std::size_t begin = equals + 1;
-  while (begin < line.size() && is_blank(line[begin])) ++begin;
-  std::size_t end = begin;
-  while (end < line.size() && line[end] != ';' &&
-         !(line[end] == '#' && is_blank(line[end - 1]))) {
-    ++end;
-  }
-  while (end > begin && is_blank(line[end - 1])) --end;
-  out->value_begin = begin;
-  out->value_end = end;
-  return true;
-}
 
 // One key of a new section: its value (the last non-empty one given) and
 // its whole line as orbitpick wrote it, for adding it to a base section.
@@ -134,12 +32,23 @@ struct NewKey {
 
 // A new section, all its occurrences in "sections" taken together.
 struct NewSection {
+  std::string_view name;
   std::vector<NewKey> keys;
   std::vector<std::string_view> last_lines;  // its last occurrence, whole
+  std::size_t source = 0;  // 0: the listed sections; i: refresh text i - 1
   bool in_base = false;
 };
 
-void read_new_sections(std::string_view sections, std::vector<NewSection>* news,
+// The value of "key" among "keys" (any case), or empty.
+std::string_view new_value(const NewSection& n, std::string_view key) {
+  for (const NewKey& k : n.keys) {
+    if (equal_ignoring_case(k.key, key)) return k.value;
+  }
+  return {};
+}
+
+void read_new_sections(std::string_view sections, std::size_t source,
+                       std::vector<NewSection>* news,
                        std::unordered_map<std::string, std::size_t>* index) {
   LineSplitter lines(sections, 0);
   std::size_t begin, end, next;
@@ -149,9 +58,13 @@ void read_new_sections(std::string_view sections, std::vector<NewSection>* news,
     std::string_view name;
     if (section_name(line, &name)) {
       std::string lowered(name);
-      for (char& c : lowered) c = lower(c);
+      for (char& c : lowered) c = ascii_lower(c);
       const auto [it, is_new] = index->emplace(lowered, news->size());
-      if (is_new) news->emplace_back();
+      if (is_new) {
+        news->emplace_back();
+        news->back().name = name;
+        news->back().source = source;
+      }
       current = &(*news)[it->second];
       current->last_lines.clear();
       current->last_lines.push_back(line);
@@ -214,7 +127,7 @@ void update_section(std::string_view base, const NewSection& update,
       std::string text(n.value);
       // "key =" with nothing after it: keep the blank of "key = value".
       if (old.empty() && base[b.value_begin - 1] == '=' && b.value_begin >= 2 &&
-          is_blank(base[b.value_begin - 2])) {
+          is_ini_blank(base[b.value_begin - 2])) {
         text.insert(0, " ");
       }
       // "key = # comment": the comment needs its blank to stay one.
@@ -262,24 +175,118 @@ bool check_ini_text(std::string_view text, Error* err) {
 
 namespace {
 
+// The key lines and identities of a base section, read before it is
+// updated: which new section is its body is known only at its end.
+struct BaseSection {
+  std::string_view name;
+  std::vector<BaseKey> keys;
+  std::size_t anchor = 0;       // where its missing keys go
+  std::string_view anchor_end;  // the ending of the line before it
+};
+
+std::string_view base_value(std::string_view base, const BaseSection& section,
+                            std::string_view key) {
+  for (const BaseKey& b : section.keys) {
+    if (b.value_end > b.value_begin && equal_ignoring_case(b.key, key)) {
+      return base.substr(b.value_begin, b.value_end - b.value_begin);
+    }
+  }
+  return {};
+}
+
+// The new sections by each of their identities, in the order read: the
+// listed ones before the refreshed ones.
+using IdentityIndex = std::unordered_map<std::string, std::vector<std::size_t>>;
+
+IdentityIndex index_identities(const std::vector<NewSection>& news) {
+  IdentityIndex index;
+  for (std::size_t i = 0; i < news.size(); ++i) {
+    const NewSection& n = news[i];
+    for (std::string& id : section_identities(
+             {n.name, new_value(n, "minor_planet_number"),
+              new_value(n, "iau_designation"), new_value(n, "name")})) {
+      std::vector<std::size_t>& at = index[std::move(id)];
+      if (at.empty() || at.back() != i) at.push_back(i);
+    }
+  }
+  return index;
+}
+
+// The first new section that is the body of "section", or null.
+NewSection* same_body(std::string_view base, const BaseSection& section,
+                      const IdentityIndex& index,
+                      std::vector<NewSection>* news) {
+  std::size_t best = news->size();
+  for (const std::string& id : section_identities(
+           {section.name, base_value(base, section, "minor_planet_number"),
+            base_value(base, section, "iau_designation"),
+            base_value(base, section, "name")})) {
+    const auto it = index.find(id);
+    if (it != index.end()) best = std::min(best, it->second.front());
+  }
+  return best == news->size() ? nullptr : &(*news)[best];
+}
+
+bool parse_epoch(std::string_view text, double* jd) {
+  const char* end = text.data() + text.size();
+  const auto [at, ec] = std::from_chars(text.data(), end, *jd);
+  return ec == std::errc() && at == end;
+}
+
+// True when the base's orbit has a later epoch than the new one's.
+bool base_is_newer(std::string_view base, const BaseSection& section,
+                   const NewSection& update) {
+  double old_epoch = 0;
+  double new_epoch = 0;
+  return parse_epoch(base_value(base, section, "orbit_Epoch"), &old_epoch) &&
+         parse_epoch(new_value(update, "orbit_Epoch"), &new_epoch) &&
+         new_epoch < old_epoch;
+}
+
 bool merge_text(std::string_view base, std::string_view sections,
-                const MergeSink& write, MergeCounts* counts, Error* err) {
+                const MergeOptions& options, const MergeSink& write,
+                MergeCounts* counts, RefreshCounts* refresh, Error* err) {
   if (!check_ini_text(base, err)) return false;
   std::vector<NewSection> news;
-  std::unordered_map<std::string, std::size_t> index;
-  read_new_sections(sections, &news, &index);
+  std::unordered_map<std::string, std::size_t> by_name;
+  read_new_sections(sections, 0, &news, &by_name);
+  for (std::size_t i = 0; i < options.refresh.size(); ++i) {
+    read_new_sections(options.refresh[i], i + 1, &news, &by_name);
+  }
+  refresh->refreshed.assign(options.refresh.size(), 0);
+  const IdentityIndex index = index_identities(news);
+  const bool refreshing = !options.refresh.empty();
 
   const std::size_t start =
       base.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
   const std::string_view line_end = first_line_end(base);
   std::vector<Edit> edits;
-  std::vector<BaseKey> keys;
-  NewSection* current = nullptr;  // the base section being updated
-  std::size_t anchor = 0;         // where its missing keys go
-  std::string_view anchor_end;    // the ending of the line before it
-  bool last_blank = true;         // the base's last line is blank
-  std::string_view last_end;      // ... and its line ending
-  std::string lowered;
+  BaseSection section;
+  bool in_section = false;
+  bool last_blank = true;     // the base's last line is blank
+  std::string_view last_end;  // ... and its line ending
+
+  const auto finish_section = [&] {
+    if (!in_section) return;
+    NewSection* update = same_body(base, section, index, &news);
+    if (update == nullptr) {
+      ++counts->kept;
+      if (refreshing) refresh->unmatched.emplace_back(section.name);
+      return;
+    }
+    update->in_base = true;
+    if (options.never_older && base_is_newer(base, section, *update)) {
+      refresh->newer.emplace_back(section.name);
+      return;
+    }
+    if (update->source == 0) {
+      ++counts->updated;
+    } else {
+      ++refresh->refreshed[update->source - 1];
+    }
+    update_section(base, *update, section.keys, section.anchor,
+                   section.anchor_end, line_end, &edits);
+  };
 
   LineSplitter lines(base, start);
   std::size_t begin, end, next;
@@ -289,34 +296,21 @@ bool merge_text(std::string_view base, std::string_view sections,
     last_end = base.substr(end, next - end);
     std::string_view name;
     if (section_name(line, &name)) {
-      if (current != nullptr) {
-        update_section(base, *current, keys, anchor, anchor_end, line_end,
-                       &edits);
-      }
-      lowered.assign(name);
-      for (char& c : lowered) c = lower(c);
-      const auto it = index.find(lowered);
-      current = it == index.end() ? nullptr : &news[it->second];
-      if (current == nullptr) {
-        ++counts->kept;
-        continue;
-      }
-      ++counts->updated;
-      current->in_base = true;
-      keys.clear();
-      anchor = next;
-      anchor_end = last_end;
+      finish_section();
+      in_section = true;
+      section.name = name;
+      section.keys.clear();
+      section.anchor = next;
+      section.anchor_end = last_end;
       continue;
     }
     KeyLine k;
-    if (current == nullptr || !key_line(line, &k)) continue;
-    keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
-    anchor = next;
-    anchor_end = last_end;
+    if (!in_section || !key_line(line, &k)) continue;
+    section.keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
+    section.anchor = next;
+    section.anchor_end = last_end;
   }
-  if (current != nullptr) {
-    update_section(base, *current, keys, anchor, anchor_end, line_end, &edits);
-  }
+  finish_section();
 
   std::size_t pos = 0;
   for (const Edit& e : edits) {
@@ -332,8 +326,9 @@ bool merge_text(std::string_view base, std::string_view sections,
   if (!base.empty() && !last_blank) {
     tail.append(last_end.empty() ? line_end : last_end);
   }
+  // A refreshed body is only ever updated: the base is what it refreshes.
   for (const NewSection& n : news) {
-    if (n.in_base) continue;
+    if (n.in_base || n.source != 0) continue;
     ++counts->added;
     for (std::string_view line : n.last_lines) {
       tail.append(line);
@@ -347,14 +342,23 @@ bool merge_text(std::string_view base, std::string_view sections,
 }  // namespace
 
 bool merge_ini(std::string_view base, std::string_view sections,
-               const MergeSink& write, MergeCounts* counts, Error* err) {
+               const MergeOptions& options, const MergeSink& write,
+               MergeCounts* counts, RefreshCounts* refresh, Error* err) {
   *counts = MergeCounts();
+  *refresh = RefreshCounts();
   // The edits and the appended sections grow with the sections given.
   try {
-    return merge_text(base, sections, write, counts, err);
+    return merge_text(base, sections, options, write, counts, refresh, err);
   } catch (const std::bad_alloc&) {
     return fail(err, std::strerror(ENOMEM));
   }
+}
+
+bool merge_ini(std::string_view base, std::string_view sections,
+               const MergeSink& write, MergeCounts* counts, Error* err) {
+  RefreshCounts refresh;
+  return merge_ini(base, sections, MergeOptions(), write, counts, &refresh,
+                   err);
 }
 
 bool merge_ini(std::string_view base, std::string_view sections,

@@ -14,6 +14,7 @@
 
 #include "conversion/catalogue.h"
 #include "selection/exact_match.h"
+#include "scripted_reader.h"
 #include "test_util.h"
 
 namespace orbitpick {
@@ -59,7 +60,7 @@ Outputs run_scan(const std::string& catalogue,
     r.out.append(block);
     return true;
   };
-  test::StringReader stream(catalogue, 97);
+  test::ScriptedReader stream(catalogue, 97);
   test::InMemoryReader in_memory(catalogue);
   Reader* reader = threads > 0 ? static_cast<Reader*>(&in_memory) : &stream;
   if (exact) {
