@@ -192,6 +192,7 @@ struct PieceSearch {
   std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
   std::vector<std::uint32_t> checks;
+  std::vector<std::uint32_t> ends;  // of the run's lines
 };
 
 // Searches "piece" for the names, a run at a time, the next prefetched.
@@ -213,9 +214,16 @@ void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
         found->matches.push_back(m);
       }
     } else {
-      std::string_view rest = run;
-      std::string_view line;
-      while (take_line(&rest, &line)) {
+      // The line ends found in one pass, not line after line.
+      s->ends.clear();
+      find_newlines(run, &s->ends);
+      if (run.back() != '\n') {
+        s->ends.push_back(static_cast<std::uint32_t>(run.size()));
+      }
+      std::size_t begin = 0;
+      for (const std::uint32_t end : s->ends) {
+        const std::string_view line = run.substr(begin, end - begin);
+        begin = end + 1;
         ++found->lines;
         s->hits.clear();
         s->checks.clear();
