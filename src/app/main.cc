@@ -20,6 +20,7 @@
 #include "selection/name_matcher.h"
 #include "output/output_file.h"
 #include "base/process.h"
+#include "base/text.h"
 #include "input/target_list.h"
 
 #ifndef ORBITPICK_VERSION
@@ -53,8 +54,10 @@ void print_usage() {
   print_closing_lines();
 }
 
+// Escaped again (which changes nothing in a message already made by
+// format_error), for the lines put together here from the paths.
 void print_warning(const std::string& message) {
-  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fprintf(stderr, "%s\n", escape_controls(message).c_str());
   std::fflush(stderr);
 }
 

@@ -921,5 +921,56 @@ TEST_F(FaultTest, CatalogueFromATerminalIsRefused) {
   EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
 }
 
+// The third round: a hostile or unlucky user's inputs and neighbours.
+
+// True when "text" holds a byte that a terminal takes as a control (a line
+// feed ends a message and is allowed).
+bool holds_terminal_control(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\n') || c == 0x7F) return true;
+    if (c == 0xC2 && i + 1 < text.size() &&
+        (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST_F(FaultTest, ControlBytesInMessagesAreShownEscaped) {
+  // Names from the list, designations from the catalogue and paths from
+  // the command line, each holding what retitles a window, clears the
+  // screen or rings the bell.
+  const std::string clear_name = catalogue_line(5, "Zed\x1b[2J");
+  struct Case {
+    std::string list;
+    std::string list_path;
+    std::string shown;  // in stderr, escaped
+  };
+  const std::vector<Case> cases = {
+      {"\"Name\"\n\"\x1b]0;owned\x07\"\n", "list.csv",
+       "orbitpick: list.csv:2: \"\\x1b]0;owned\\x07\" is in no catalogue "
+       "line\n"},
+      {"\"Name\"\n\"\xc2\x9b" "2J\x7f\"\n", "list.csv",
+       "orbitpick: list.csv:2: \"\\xc2\\x9b2J\\x7f\" is in no catalogue "
+       "line\n"},
+      {"\"Name\"\n\"Zed\"\n", "list.csv",
+       "\"Zed\" is in 2 catalogue lines ((5) Zed\\x1b[2J, (5) Zed\\x1b[2J)"},
+      {"", "\x1b[2Jlist\r.csv",
+       "orbitpick: \\x1b[2Jlist\\x0d.csv: No such file or directory\n"},
+  };
+  write_file(dir.path("MPCORB.DAT"), catalogue_header() + clear_name + "\n" +
+                                         clear_name + "\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    if (!c.list.empty()) write_file(dir.path(c.list_path), c.list);
+    const test::RunResult r = run_orbitpick(
+        {c.list_path, "MPCORB.DAT", "new.ini"}, dir.dir());
+    EXPECT_NE(std::string::npos, r.err.find(c.shown)) << r.err;
+    EXPECT_FALSE(holds_terminal_control(r.err)) << r.err;
+    fs::remove(dir.path("new.ini"));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
