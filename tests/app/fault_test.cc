@@ -972,5 +972,147 @@ TEST_F(FaultTest, ControlBytesInMessagesAreShownEscaped) {
   }
 }
 
+// Waits at most "seconds" for the run "pid", then kills it; *in_time says
+// whether it ended by itself. A run that hangs fails the test, not the suite.
+test::RunResult finish_within(int pid, const std::string& dir, int seconds,
+                              bool* in_time) {
+  *in_time = false;
+  for (int waited = 0; waited < seconds * 100; ++waited) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info,
+               WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid) {
+      *in_time = true;
+      break;
+    }
+    usleep(10 * 1000);
+  }
+  if (!*in_time) kill(pid, SIGKILL);
+  return finish_orbitpick(pid, dir);
+}
+
+TEST_F(FaultTest, FileOrFifoPlantedInASharedDirectoryIsRefused) {
+  uid_t other = 0;
+  gid_t other_group = 0;
+  std::string why;
+  if (!unprivileged_user(&other, &other_group, &why)) GTEST_SKIP() << why;
+  // As with links: "tmp" is like /tmp, ours; "theirs" is a sticky
+  // world-writable directory of the other user.
+  for (const char* shared : {"tmp", "theirs"}) {
+    ASSERT_EQ(0, mkdir(dir.path(shared).c_str(), 0777));
+    ASSERT_EQ(0, chmod(dir.path(shared).c_str(), 01777));
+  }
+  ASSERT_EQ(0, chown(dir.path("theirs").c_str(), other, other_group));
+  struct Case {
+    std::string output;
+    bool fifo;
+    uid_t owner;
+    std::string refusal;  // empty: written
+  };
+  const std::vector<Case> cases = {
+      {"tmp/planted.ini", false, other, "replace a file"},
+      {"tmp/planted.fifo", true, other, "write into a FIFO"},
+      {"tmp/mine.ini", false, 0, ""},
+      {"theirs/owner.ini", false, other, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    if (c.fifo) {
+      ASSERT_EQ(0, mkfifo(dir.path(c.output).c_str(), 0666));
+    } else {
+      write_file(dir.path(c.output), kOldIni);
+    }
+    ASSERT_EQ(0, chown(dir.path(c.output).c_str(), c.owner, other_group));
+    ASSERT_EQ(0, chmod(dir.path(c.output).c_str(), 0666));
+    const auto before = snapshot(dir.dir());
+    bool in_time = false;
+    const test::RunResult r = finish_within(
+        start_orbitpick({"list.csv", "MPCORB.DAT", c.output}, dir.dir()),
+        dir.dir(), 20, &in_time);
+    EXPECT_TRUE(in_time) << "the run hung on opening its output";
+    struct stat st;
+    ASSERT_EQ(0, lstat(dir.path(c.output).c_str(), &st));
+    EXPECT_EQ(c.owner, st.st_uid);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(0, r.status);
+      EXPECT_EQ(listed_sections(), read_file(dir.path(c.output)));
+    } else {
+      EXPECT_EQ(1, r.status);
+      EXPECT_EQ("orbitpick: " + c.output + ": refusing to " + c.refusal +
+                    " owned by another user in a sticky world-writable "
+                    "directory\n",
+                r.err);
+      EXPECT_EQ(before, snapshot(dir.dir()));
+    }
+  }
+}
+
+TEST_F(FaultTest, FifoWithoutAReaderFailsAtOnce) {
+  // Opened for writing, a FIFO nobody reads would hold the run forever.
+  ASSERT_EQ(0, mkfifo(dir.path("out.fifo").c_str(), 0600));
+  const auto before = snapshot(dir.dir());
+  bool in_time = false;
+  const test::RunResult r = finish_within(
+      start_orbitpick({"list.csv", "MPCORB.DAT", "out.fifo"}, dir.dir()),
+      dir.dir(), 20, &in_time);
+  EXPECT_TRUE(in_time) << "the run hung on opening its output";
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ("orbitpick: out.fifo: is a FIFO that no process is reading\n",
+            r.err);
+  EXPECT_EQ(before, snapshot(dir.dir()));
+}
+
+TEST_F(FaultTest, TemporaryFileIsPrivateUntilItsRename) {
+  IgnoreSigpipe ignore_sigpipe;
+  const mode_t old_mask = umask(022);
+  // Replacing a 0644 file, and making a new one: both 0644 at the end, but
+  // nobody else may read the temporary file while the run writes it.
+  for (const bool replacing : {true, false}) {
+    SCOPED_TRACE(replacing);
+    if (!replacing) fs::remove(dir.path("out.ini"));
+    int fifo = -1;
+    const int pid = start_stalled_run(dir, stalling_catalogue(), &fifo);
+    ASSERT_GT(pid, 0) << "the run did not reach its first write";
+    const std::string temp = wait_for_temp_file(pid, dir.dir(), "out.ini");
+    struct stat st;
+    EXPECT_EQ(0, stat(dir.path(temp).c_str(), &st));
+    EXPECT_EQ(0600u, st.st_mode & 07777);
+    close(fifo);
+    const test::RunResult r = finish_orbitpick(pid, dir.dir());
+    EXPECT_EQ(0, r.status);
+    ASSERT_EQ(0, stat(dir.path("out.ini").c_str(), &st));
+    EXPECT_EQ(0644u, st.st_mode & 07777);
+    fs::remove(dir.path("feed.dat"));
+  }
+  umask(old_mask);
+}
+
+TEST_F(FaultTest, DirectoryIsSyncedAfterTheRename) {
+  // A rename is on the disk only once its directory is: the trace must show
+  // the directory synced after it.
+  if (std::system("strace -V >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "no strace to watch the system calls";
+  }
+  const std::string command =
+      "cd '" + dir.dir() +
+      "' && strace -f -y -o trace.txt -e trace=fsync,rename,renameat,"
+      "renameat2 " ORBITPICK_BINARY
+      " list.csv MPCORB.DAT out.ini >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  const std::string trace = read_file(dir.path("trace.txt"));
+  if (trace.find("rename") == std::string::npos) {
+    GTEST_SKIP() << "strace cannot trace here (status " << status << ")";
+  }
+  EXPECT_EQ(listed_sections(), read_file(dir.path("out.ini")));
+  const std::size_t rename_at = trace.find("rename");
+  const std::size_t dir_sync =
+      trace.find("fsync(", rename_at) == std::string::npos
+          ? std::string::npos
+          : trace.find("<" + fs::canonical(dir.dir()).string() + ">)",
+                       trace.find("fsync(", rename_at));
+  EXPECT_NE(std::string::npos, dir_sync) << trace;
+}
+
 }  // namespace
 }  // namespace orbitpick
