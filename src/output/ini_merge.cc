@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_path.h"
 #include "conversion/catalogue.h"
 #include "input/input_file.h"
 
@@ -276,7 +277,7 @@ bool read_ini_base(const std::string& path, bool must_be_regular,
                    std::string* text, Error* err) {
   text->clear();
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(file_path(path), ec);
   if (must_be_regular) {
     if (status.type() == fs::file_type::not_found) return true;
     if (fs::is_directory(status)) {
@@ -295,7 +296,7 @@ bool read_ini_base(const std::string& path, bool must_be_regular,
   // size once; what a FIFO or a growing file holds beyond it is appended.
   std::size_t used = 0;
   if (fs::is_regular_file(status)) {
-    const std::uintmax_t size = fs::file_size(path, ec);
+    const std::uintmax_t size = fs::file_size(file_path(path), ec);
     if (!ec) text->resize(static_cast<std::size_t>(size));
   }
   std::vector<char> block;

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "base/file_path.h"
 #include "base/process.h"
 
 namespace orbitpick {
@@ -35,7 +36,7 @@ constexpr std::size_t kDefaultNameMax = 255;
 std::FILE* create_new_file(const fs::path& path) {
 #if defined(_WIN32)
   const int fd =
-      _open(path.string().c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+      _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
             _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   std::FILE* file = _fdopen(fd, "wb");
@@ -90,7 +91,7 @@ bool may_use_entry(const fs::path& entry, Error* err) {
 // kernel's protected-symlinks rule would not follow.
 bool resolve_output_path(const std::string& path, fs::path* target,
                          Error* err) {
-  fs::path p = path;
+  fs::path p = file_path(path);
   for (int i = 0; i < kMaxLinks; ++i) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(p, ec))) {
@@ -212,8 +213,8 @@ void sync_directory(const fs::path& target) {
 bool check_output_is_not_input(const std::string& output,
                                const std::string& input, Error* err) {
   std::error_code ec;
-  if (!fs::is_regular_file(output, ec)) return true;
-  if (fs::equivalent(output, input, ec) && !ec) {
+  if (!fs::is_regular_file(file_path(output), ec)) return true;
+  if (fs::equivalent(file_path(output), file_path(input), ec) && !ec) {
     return fail(err, output, "is the same file as the input " + input);
   }
   return true;
@@ -244,7 +245,7 @@ bool open_output(const std::string& path, OutputFile* out, Error* err) {
   // The destination as the kernel finds it, through links that only it can
   // follow (/dev/stdout leads to "pipe:[...]", which is no path).
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(file_path(path), ec);
   if (ec && status.type() != fs::file_type::not_found) {
     return fail(err, ec.message());
   }
@@ -304,7 +305,7 @@ bool open_output(const std::string& path, OutputFile* out, Error* err) {
     errno = 0;
     out->file = create_new_file(temp);
     const int create_errno = errno;
-    if (out->file != nullptr) remove_on_signal(temp.string());
+    if (out->file != nullptr) remove_on_signal(path_string(temp));
     release_signals();
     if (out->file != nullptr) {
       out->temp = temp;
