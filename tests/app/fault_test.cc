@@ -1114,5 +1114,43 @@ TEST_F(FaultTest, DirectoryIsSyncedAfterTheRename) {
   EXPECT_NE(std::string::npos, dir_sync) << trace;
 }
 
+TEST_F(FaultTest, MisplacedOrRepeatedOptionIsAUsageError) {
+  // Taken silently, each of these would replace the planetarium's file or
+  // read a file the user did not mean.
+  write_file(dir.path("a.txt"), "");
+  write_file(dir.path("b.txt"), "");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::string after =
+      " after the three paths; options go before them; see orbitpick --help\n";
+  const std::vector<Case> cases = {
+      {{"list.csv", "MPCORB.DAT", "out.ini", "--merge"},
+       "orbitpick: option --merge" + after},
+      {{"list.csv", "MPCORB.DAT", "out.ini", "extra", "--base=a.txt"},
+       "orbitpick: option --base=a.txt" + after},
+      {{"list.csv", "MPCORB.DAT", "out.ini", "-h"},
+       "orbitpick: option -h" + after},
+      {{"--", "list.csv", "MPCORB.DAT", "out.ini", "--exact"},
+       "orbitpick: option --exact" + after},
+      {{"--comets", "a.txt", "--comets", "b.txt", "list.csv", "MPCORB.DAT",
+        "out.ini"},
+       "orbitpick: option --comets given twice; see orbitpick --help\n"},
+      {{"--base=a.txt", "list.csv", "--base", "b.txt", "MPCORB.DAT",
+        "out.ini"},
+       "orbitpick: option --base given twice; see orbitpick --help\n"},
+  };
+  const auto before = snapshot(dir.dir());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    const test::RunResult r = run_orbitpick(c.args, dir.dir());
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(c.err, r.err);
+    EXPECT_EQ(before, snapshot(dir.dir()));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
