@@ -100,7 +100,10 @@ int run_with(const RunOptions& run_options, OutputFile* output,
   }
   for (const std::string* input : {&csv_path, &catalogue_path, &comets_path}) {
     if (input->empty()) continue;
-    const bool apart = *input == "-"
+    // Compared with what was opened: a list named "-" is the file of that
+    // name, and only the catalogues read standard input for it.
+    const bool standard_input = *input == "-" && input != &csv_path;
+    const bool apart = standard_input
                            ? check_output_is_not_standard_input(ini_path, &err)
                            : check_output_is_not_input(ini_path, *input, &err);
     if (!apart) return fail_run(err);

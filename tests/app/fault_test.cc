@@ -1152,5 +1152,22 @@ TEST_F(FaultTest, MisplacedOrRepeatedOptionIsAUsageError) {
   }
 }
 
+TEST_F(FaultTest, ListNamedDashIsNotTakenForStandardInput) {
+  // The list "-" is a file (only a catalogue "-" reads standard input): an
+  // output of the same name, however spelled, would overwrite it.
+  write_file(dir.path("-"), read_file(dir.path("list.csv")));
+  for (const std::string output : {"-", "./-"}) {
+    SCOPED_TRACE(output);
+    const auto before = snapshot(dir.dir());
+    const test::RunResult r =
+        run_orbitpick({"-", "MPCORB.DAT", output}, dir.dir());
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("orbitpick: " + output + ": is the same file as the input -\n",
+              r.err);
+    EXPECT_EQ(before, snapshot(dir.dir()));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
