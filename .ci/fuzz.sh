@@ -5,14 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-missing=()
-command -v clang++ >/dev/null || missing+=(clang)
-compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" \
-  >/dev/null || missing+=(libclang-rt-14-dev)
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+scripts/prereqs.sh fuzz
 
 seconds="${FUZZ_SECONDS:-60}"
 fuzzers=(catalogue_fuzz name_matcher_fuzz target_list_fuzz epoch_fuzz ini_merge_fuzz

@@ -7,14 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-missing=()
-for pkg in g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+scripts/prereqs.sh windows
 
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DBUILD_TESTING=OFF --no-warn-unused-cli >/dev/null
@@ -30,37 +23,10 @@ if [ ! -x "$linux" ]; then
 fi
 
 tmp=$(mktemp -d /tmp/orbitpick-windows.XXXXXX)
-export WINEPREFIX="$tmp/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-cleanup() {
-  "$wineserver_bin" -k >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-wine_bin=""
-for candidate in "$(command -v wine64 || true)" /usr/lib/wine/wine64 \
-                 "$(command -v wine || true)"; do
-  if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-    wine_bin=$candidate
-    break
-  fi
-done
 fail() { echo "windows-check: $*" >&2; exit 1; }
-
-# A first run creates the prefix, which takes a while; only a Wine that
-# cannot run at all is a reason to skip the rest.
-if [ -z "$wine_bin" ]; then
-  echo "windows-check: no wine binary found; skipping the run under Wine"
-  exit 0
-fi
-timeout 600 "$wine_bin" wineboot --init >"$tmp/wineboot.log" 2>&1 || true
-if ! timeout 300 "$wine_bin" "$exe" --version >"$tmp/probe.out" 2>"$tmp/probe.err" ||
-   ! grep -q '^orbitpick ' "$tmp/probe.out"; then
-  echo "windows-check: Wine cannot run orbitpick.exe here; skipping:"
-  cat "$tmp/probe.out" "$tmp/probe.err" "$tmp/wineboot.log"
-  exit 0
-fi
+source .ci/wine.sh
+trap 'wine_stop; rm -rf "$tmp"' EXIT
+wine_start "$exe" windows-check || exit 0
 
 work="$tmp/work"
 mkdir "$work"

@@ -6,17 +6,21 @@
 #   bench/interleaved.sh [ROUNDS]      (default 11)
 #
 #   BENCH_DIR    data made by bench/run.sh (default /tmp/orbitpick-bench)
-#   ORBITPICK    the binary to time (default build/orbitpick)
+#   ORBITPICK    the binary to time (default build-bench/orbitpick, made by
+#                bench/run.sh)
+#
+# A command that fails stops the whole run: a failed run is fast, and timing
+# it as one would hide the failure in the medians.
 #   ORBITPICK_ZLIB  a build without ISA-L (-DORBITPICK_ISAL=OFF), optional
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LC_ALL=C
 rounds=${1:-11}
 data=${BENCH_DIR:-/tmp/orbitpick-bench}
-op=${ORBITPICK:-build/orbitpick}
+op=${ORBITPICK:-${BUILD_DIR:-build-bench}/orbitpick}
 [[ -f $data/.complete ]] || { echo "interleaved: run bench/run.sh first" >&2; exit 1; }
 cat=$data/MPCORB.DAT gz=$data/MPCORB.DAT.gz out=$(mktemp)
-trap 'rm -f "$out" "$out.grep"' EXIT
+trap 'rm -f "$out" "$out.grep" "$out.err"' EXIT
 
 declare -A times
 order=()
@@ -25,8 +29,14 @@ run() {  # LABEL CMD...
     shift
     [[ -v "times[$label]" ]] || order+=("$label")
     t0=${EPOCHREALTIME/[.,]/}
-    "$@" >/dev/null 2>&1 || true
+    local status=0
+    "$@" >/dev/null 2>"$out.err" || status=$?
     t1=${EPOCHREALTIME/[.,]/}
+    if ((status != 0)); then
+        echo "interleaved: FAILED ($status): $label: $*" >&2
+        tail -n 5 "$out.err" >&2
+        exit 1
+    fi
     times[$label]+="$(((t1 - t0) / 1000)) "
 }
 for ((r = 0; r <= rounds; r++)); do  # round 0 warms the page cache

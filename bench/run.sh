@@ -11,7 +11,8 @@
 #   BENCH_DIR    data directory (default /tmp/orbitpick-bench, or
 #                /tmp/orbitpick-bench-quick with --quick); generated once and
 #                reused while the line count and generator source are unchanged
-#   BUILD_DIR    CMake build directory (default build)
+#   BUILD_DIR    CMake build directory of its own (default build-bench; the
+#                build you work in is left as it is)
 #   ORBITPICK    benchmark this binary instead of building one
 #   ORBITPICK_ZLIB  the zlib-only binary for the .gz rows (default: built
 #                with -DORBITPICK_ISAL=OFF in BUILD_DIR-zlib)
@@ -41,7 +42,7 @@ else
     lines=1450000
     data=${BENCH_DIR:-/tmp/orbitpick-bench}
 fi
-build=${BUILD_DIR:-build}
+build=${BUILD_DIR:-build-bench}
 runs=${RUNS:-5}
 [[ $runs =~ ^[1-9][0-9]*$ ]] || { echo "bench: RUNS must be a positive integer" >&2; exit 2; }
 # A command whose warm-up takes longer than this is timed once, not $runs
@@ -83,10 +84,14 @@ else
     log "note: $orbitpick has no ISA-L (install libisal-dev and rebuild)"
 fi
 
+# The generator is one file and no part of the program: compiled here, again
+# whenever its source is newer than the binary.
 gen=$build/gen_catalogue
-if ! cmake --build "$build" --target gen_catalogue >/dev/null 2>&1 || [[ ! -x $gen ]]; then
+if [[ ! -x $gen || bench/gen_catalogue.cc -nt $gen ]]; then
     mkdir -p "$build"
-    g++ -O2 -std=c++17 bench/gen_catalogue.cc -o "$gen"
+    log "compiling the catalogue generator into $gen"
+    "${CXX:-c++}" -O2 -std=c++17 bench/gen_catalogue.cc -o "$gen" ||
+        die "could not compile bench/gen_catalogue.cc"
 fi
 
 # ---- data -------------------------------------------------------------------

@@ -6,22 +6,30 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "conversion/catalogue.h"
-#include "conversion/comet.h"
 #include "app/command_line.h"
 #include "base/diagnostics.h"
-#include "output/ini_merge.h"
-#include "input/input_file.h"
-#include "selection/name_matcher.h"
-#include "output/output_file.h"
 #include "base/process.h"
+#include "base/file_path.h"
 #include "base/text.h"
+#include "conversion/catalogue.h"
+#include "conversion/comet.h"
+#include "input/input_file.h"
+#include "input/line_reader.h"
 #include "input/target_list.h"
+#include "input/whole_file.h"
+#include "output/ini_merge.h"
+#include "output/output_file.h"
+#include "selection/exact_match.h"
+#include "selection/name_account.h"
+#include "selection/name_matcher.h"
 
 #ifndef ORBITPICK_VERSION
 #define ORBITPICK_VERSION "0"
@@ -78,142 +86,206 @@ int fail_run(const Error& err) {
   return kExitFailure;
 }
 
-// The run, writing through *output; *reading names the input being read,
-// for an error that no function returns (running out of memory).
-int run_with(const RunOptions& run_options, OutputFile* output,
-             const std::string** reading) {
-  const std::string& csv_path = run_options.list_path;
-  const std::string& catalogue_path = run_options.catalogue_path;
-  const std::string& ini_path = run_options.output_path;
-  OutputFile& ini = *output;
-  Error err;
-  std::unique_ptr<Reader> csv;
-  if (!open_input_file(csv_path, &csv, &err)) return fail_run(err);
+// ---- The phases of a run, in order. ----------------------------------------
+
+// The inputs, all opened before anything is written.
+struct Inputs {
+  std::unique_ptr<Reader> list;
   std::unique_ptr<Reader> catalogue;
-  *reading = &catalogue_path;
-  if (!open_catalogue(catalogue_path, &catalogue, &err)) return fail_run(err);
-  const std::string& comets_path = run_options.comets_path;
-  std::unique_ptr<Reader> comets;
-  *reading = &comets_path;
-  if (!comets_path.empty() && !open_catalogue(comets_path, &comets, &err)) {
-    return fail_run(err);
+  std::unique_ptr<Reader> comets;  // null without --comets
+};
+
+// Opens the list, the catalogue and the comet file, and makes sure that
+// none of them is the output.
+bool open_inputs(const RunOptions& o, Inputs* in, Error* err) {
+  if (!open_input_file(o.list_path, &in->list, err) ||
+      !open_catalogue(o.catalogue_path, &in->catalogue, err)) {
+    return false;
   }
-  for (const std::string* input : {&csv_path, &catalogue_path, &comets_path}) {
+  if (!o.comets_path.empty() &&
+      !open_catalogue(o.comets_path, &in->comets, err)) {
+    return false;
+  }
+  for (const std::string* input :
+       {&o.list_path, &o.catalogue_path, &o.comets_path}) {
     if (input->empty()) continue;
     // Compared with what was opened: a list named "-" is the file of that
     // name, and only the catalogues read standard input for it.
-    const bool standard_input = *input == "-" && input != &csv_path;
-    const bool apart = standard_input
-                           ? check_output_is_not_standard_input(ini_path, &err)
-                           : check_output_is_not_input(ini_path, *input, &err);
-    if (!apart) return fail_run(err);
+    const bool standard_input = *input == "-" && input != &o.list_path;
+    const bool apart =
+        standard_input ? check_output_is_not_standard_input(o.output_path, err)
+                       : check_output_is_not_input(o.output_path, *input, err);
+    if (!apart) return false;
   }
-  // The base is read whole before anything is written, so that a bad one
-  // stops the run before it starts, and so that it may be OUTPUT itself.
-  std::string base;
-  const bool merge_into_output = run_options.base_path.empty();
-  const std::string& base_path =
-      merge_into_output ? ini_path : run_options.base_path;
-  *reading = &base_path;
-  if (run_options.merge &&
-      !read_ini_base(base_path, merge_into_output, &base, &err)) {
-    return fail_run(err);
+  return true;
+}
+
+// The INI file a merge starts from: --base FILE, or the output itself.
+struct Base {
+  std::string path;  // the file read, named in errors
+  std::string text;
+};
+
+// Reads the base whole before anything is written, so that a bad one stops
+// the run before it starts, and so that it may be the output itself. An
+// output not there yet is an empty base; one that is not a regular file (a
+// device, a FIFO) has nothing to merge into.
+bool read_base(const RunOptions& o, Base* base, Error* err) {
+  namespace fs = std::filesystem;
+  const bool into_output = o.base_path.empty();
+  base->path = into_output ? o.output_path : o.base_path;
+  base->text.clear();
+  if (into_output) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file_path(base->path), ec);
+    if (status.type() == fs::file_type::not_found) return true;
+    if (fs::is_directory(status)) {
+      return fail(err, base->path, std::strerror(EISDIR));
+    }
+    if (ec) return fail(err, base->path, ec.message());
+    if (!fs::is_regular_file(status)) {
+      return fail(err, base->path,
+                  "not a regular file, so there is nothing to merge into; "
+                  "use --base FILE");
+    }
   }
-  if (!open_output(ini_path, &ini, &err)) return fail_run(err);
+  if (!read_whole_file(base->path, &base->text, err)) return false;
+  if (!check_ini_text(base->text, err)) {
+    base->text.clear();
+    name_path(err, base->path);
+    return false;
+  }
+  return true;
+}
 
-  say("");
-  say(" begin");
-  say("");
-
-  *reading = &csv_path;
-  LineBuffer csv_lines;
-  init_line_buffer(&csv_lines, csv.get());
-  std::vector<std::string> targets;
+// The observing list: its names, sorted and distinct, and the line where
+// each first stands.
+struct Targets {
+  std::vector<std::string> names;
   std::vector<std::int64_t> first_lines;
-  if (!read_target_list(&csv_lines, csv_path, print_warning, &targets,
-                        &first_lines, &err)) {
-    discard_output(&ini);
-    return fail_run(err);
+};
+
+bool read_targets(const RunOptions& o, Reader* list, Targets* targets,
+                  Error* err) {
+  LineBuffer lines;
+  init_line_buffer(&lines, list);
+  if (!read_target_list(&lines, o.list_path, print_warning, &targets->names,
+                        &targets->first_lines, err)) {
+    return false;
   }
-  if (targets.empty()) {
+  if (targets->names.empty()) {
     // An export without quotes, an empty file or swapped arguments: an
     // empty INI over the old one would look like success.
-    discard_output(&ini);
-    return fail_run({csv_path,
-                     "no object names: expected a header line, then one "
-                     "object per line whose first field is its name in "
-                     "double quotes (\"Ceres\",...)"});
+    return fail(err, o.list_path,
+                "no object names: expected a header line, then one object "
+                "per line whose first field is its name in double quotes "
+                "(\"Ceres\",...)");
   }
-  NameAccount account;
-  init_account(&account, targets.size());
-  ExactIndex exact;
-  if (run_options.exact) exact = build_exact_index(targets);
-  // The exact path looks names up by designation and needs no matcher.
-  NameMatcher matcher =
-      build_name_matcher(run_options.exact ? std::vector<std::string>()
-                                           : std::move(targets));
-  // The names stay in the matcher; the account reads them there.
-  const std::vector<std::string>& names =
-      run_options.exact ? targets : matcher.names;
+  return true;
+}
 
+// How the scans find the listed names, and the account of what they found.
+struct Selection {
+  NameAccount account;
+  ExactIndex exact;
+  NameMatcher matcher;
+  // The listed names, in the account's order.
+  const std::vector<std::string>* names = nullptr;
+};
+
+void select_targets(const RunOptions& o, Targets* targets, Selection* sel) {
+  init_account(&sel->account, targets->names.size());
+  if (o.exact) sel->exact = build_exact_index(targets->names);
+  // The exact path looks names up by designation and needs no matcher.
+  sel->matcher = build_name_matcher(o.exact ? std::vector<std::string>()
+                                            : std::move(targets->names));
+  // The names stay in the matcher; the account reads them there.
+  sel->names = o.exact ? &targets->names : &sel->matcher.names;
+}
+
+// Where the scans hand their sections: straight into the output, or, with
+// --merge, gathered whole for the merge.
+using SectionSink = std::function<bool(std::string_view block, Error* err)>;
+
+SectionSink write_into(OutputFile* ini) {
+  return [ini](std::string_view block, Error* err) {
+    return write_output(ini, block, err);
+  };
+}
+
+SectionSink gather_into(std::string* sections, const std::string& output) {
+  return [sections, &output](std::string_view block, Error* err) {
+    try {
+      sections->append(block);
+    } catch (const std::bad_alloc&) {
+      return fail(err, output, std::strerror(ENOMEM));
+    }
+    return true;
+  };
+}
+
+// What the scan of the file at "path" is given; the same for both files
+// but for the path.
+ScanOptions scan_options(const RunOptions& o, const std::string& path,
+                         Selection* sel, const SectionSink& write) {
   ScanOptions options;
-  options.path = catalogue_path;
+  options.path = path;
   options.progress = [](std::int64_t count) {
     std::printf(" Processing line: %lld\n", static_cast<long long>(count));
     std::fflush(stdout);
   };
   options.warn = print_warning;
-  if (run_options.extended) options.format = SectionFormat::kExtended;
-  std::string sections;  // when merging: the new sections, all of them
-  options.write = [&](std::string_view block, Error* why) {
-    if (!run_options.merge) return write_output(&ini, block, why);
-    sections.append(block);
-    return true;
-  };
-  options.exact = run_options.exact ? &exact : nullptr;
-  options.account = &account;
-  std::int64_t lines = 0;
-  *reading = &catalogue_path;
-  if (!scan_catalogue(catalogue.get(), matcher, options, &lines, &err)) {
-    discard_output(&ini);
-    return fail_run(err);
+  if (o.extended) options.format = SectionFormat::kExtended;
+  options.write = write;
+  options.exact = o.exact ? &sel->exact : nullptr;
+  options.account = &sel->account;
+  return options;
+}
+
+// What the scans found.
+struct Scans {
+  std::int64_t catalogue_lines = 0;
+  CometScan comets;
+};
+
+// The catalogue, then the comet file: the sections in that order.
+bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
+                 const SectionSink& write, Scans* scans, Error* err) {
+  if (!scan_catalogue(in.catalogue.get(), sel->matcher,
+                      scan_options(o, o.catalogue_path, sel, write),
+                      &scans->catalogue_lines, err)) {
+    return false;
   }
-  options.path = comets_path;
-  *reading = &comets_path;
-  CometScan comet_scan;
-  if (comets &&
-      !scan_comets(comets.get(), matcher, options, &comet_scan, &err)) {
-    discard_output(&ini);
-    return fail_run(err);
+  return !in.comets || scan_comets(in.comets.get(), sel->matcher,
+                                   scan_options(o, o.comets_path, sel, write),
+                                   &scans->comets, err);
+}
+
+// The base with the new sections merged in, written to the output.
+bool write_merged(const Base& base, const std::string& sections,
+                  OutputFile* ini, MergeCounts* counts, Error* err) {
+  if (!merge_ini(base.text, sections, write_into(ini), counts, err)) {
+    name_path(err, base.path);
+    return false;
   }
-  MergeCounts counts;
-  if (run_options.merge) {
-    *reading = &base_path;
-    const bool merged = merge_ini(
-        base, sections,
-        [&](std::string_view block, Error* why) {
-          return write_output(&ini, block, why);
-        },
-        &counts, &err);
-    if (!merged) {
-      discard_output(&ini);
-      name_path(&err, run_options.base_path);
-      return fail_run(err);
-    }
-  }
-  if (!commit_output(&ini, &err)) return fail_run(err);
+  return true;
+}
+
+// The account of the names on stderr. Written in blocks: a list of 200,000
+// names not in the catalogue must cost neither 200,000 system calls nor a
+// buffer of all their lines.
+void print_account(const RunOptions& o, const Targets& targets,
+                   const Selection& sel, const Scans& scans) {
   AccountReport report;
-  report.list_path = csv_path;
-  report.names = &names;
-  report.first_lines = &first_lines;
-  report.exact = run_options.exact;
-  if (comets) {
-    report.catalogue_path = catalogue_path;
-    report.comets_path = comets_path;
-    report.comet_lines = &comet_scan.matched_lines;
+  report.list_path = o.list_path;
+  report.names = sel.names;
+  report.first_lines = &targets.first_lines;
+  report.exact = o.exact;
+  if (!o.comets_path.empty()) {
+    report.catalogue_path = o.catalogue_path;
+    report.comets_path = o.comets_path;
+    report.comet_lines = &scans.comets.matched_lines;
   }
-  // Written in blocks: a list of 200,000 names not in the catalogue must
-  // cost neither 200,000 system calls nor a buffer of all their lines.
   constexpr std::size_t kAccountBlock = 64 * 1024;
   std::string account_lines;
   account_lines.reserve(kAccountBlock + 4096);
@@ -222,35 +294,72 @@ int run_with(const RunOptions& run_options, OutputFile* output,
     std::fflush(stderr);
     account_lines.clear();
   };
-  report_account(account, report, [&](const std::string& message) {
+  report_account(sel.account, report, [&](const std::string& message) {
     account_lines += message;
     account_lines += '\n';
     if (account_lines.size() >= kAccountBlock) write_account();
   });
   write_account();
-  if (run_options.merge) {
-    print_warning(merge_report(ini_path, run_options.base_path, counts));
-  }
+}
 
+void print_begin() {
+  say("");
+  say(" begin");
+  say("");
+}
+
+void print_end(std::int64_t catalogue_lines) {
   say("");
   std::printf(" End of processing: %lld asteroids.\n",
-              static_cast<long long>(lines));
+              static_cast<long long>(catalogue_lines));
   say("");
   say(" Finished!");
   print_closing_lines();
+}
+
+// ---- The run. --------------------------------------------------------------
+
+int run(const RunOptions& o) {
+  Error err;
+  Inputs in;
+  if (!open_inputs(o, &in, &err)) return fail_run(err);
+  Base base;
+  if (o.merge && !read_base(o, &base, &err)) return fail_run(err);
+  OutputFile ini;  // discarded on every return before it is committed
+  if (!open_output(o.output_path, &ini, &err)) return fail_run(err);
+  print_begin();
+
+  Targets targets;
+  if (!read_targets(o, in.list.get(), &targets, &err)) return fail_run(err);
+  Selection selection;
+  select_targets(o, &targets, &selection);
+
+  std::string sections;  // with --merge: every new section
+  const SectionSink sink =
+      o.merge ? gather_into(&sections, o.output_path) : write_into(&ini);
+  Scans scans;
+  if (!scan_inputs(o, in, &selection, sink, &scans, &err)) {
+    return fail_run(err);
+  }
+  MergeCounts counts;
+  if (o.merge && !write_merged(base, sections, &ini, &counts, &err)) {
+    return fail_run(err);
+  }
+  if (!commit_output(&ini, &err)) return fail_run(err);
+
+  print_account(o, targets, selection, scans);
+  if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));
+  print_end(scans.catalogue_lines);
   return kExitSuccess;
 }
 
-int run(const RunOptions& run_options) {
-  OutputFile ini;
-  const std::string* reading = &run_options.list_path;
+// The run, with a last word should memory run out where no phase expects it
+// (each phase that grows with its input turns that into its own error).
+int run_guarded(const RunOptions& o) {
   try {
-    return run_with(run_options, &ini, &reading);
+    return run(o);
   } catch (const std::bad_alloc&) {
-    // A line that does not fit in memory (a catalogue without line feeds,
-    // /dev/zero): the buffer is freed by now, so the message can be made.
-    discard_output(&ini);
-    return fail_run(Error{*reading, std::strerror(ENOMEM)});
+    return fail_run(Error{"", std::strerror(ENOMEM)});
   }
 }
 
@@ -287,5 +396,5 @@ int main(int argc, char** argv) {
     print_warning("orbitpick: ignoring the arguments after " +
                   line.options.output_path + ":" + ignored);
   }
-  return run(line.options);
+  return run_guarded(line.options);
 }

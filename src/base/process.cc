@@ -112,13 +112,13 @@ void hold_signals() {
 #if !defined(_WIN32)
   sigset_t all;
   sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, &g_held_mask);
+  pthread_sigmask(SIG_BLOCK, &all, &g_held_mask);
 #endif
 }
 
 void release_signals() {
 #if !defined(_WIN32)
-  sigprocmask(SIG_SETMASK, &g_held_mask, nullptr);
+  pthread_sigmask(SIG_SETMASK, &g_held_mask, nullptr);
 #endif
 }
 

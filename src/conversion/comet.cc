@@ -3,14 +3,16 @@
 #include "conversion/comet.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <unordered_map>
 
+#include "base/text.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
-#include "base/text.h"
 
 namespace orbitpick {
 namespace {
@@ -232,38 +234,26 @@ void write_comet_section(std::string_view line, std::string* out,
   }
 
   // The keys in alphabetical order, as the planetarium writes them.
+  using K = Key;
   using U = KeyUse;
-  static constexpr SectionKey kKeys[] = {
-      {"absolute_magnitude             = ", U::kBoth},
-      {"coord_func                     = ", U::kDefaultOnly},
-      {"name                           = ", U::kBoth},
-      {"orbit_ArgOfPericenter          = ", U::kBoth},
-      {"orbit_AscendingNode            = ", U::kBoth},
-      {"orbit_Eccentricity             = ", U::kBoth},
-      {"orbit_Epoch                    = ", U::kWhenGiven},
-      {"orbit_Inclination              = ", U::kBoth},
-      {"orbit_PericenterDistance       = ", U::kBoth},
-      {"orbit_TimeAtPericenter         = ", U::kBoth},
-      {"slope_parameter                = ", U::kWhenGiven},
-      {"type                           = ", U::kBoth},
+  const SectionValue values[] = {
+      {K::kAbsoluteMagnitude, U::kBoth, trim_view(field(line, kMagnitude))},
+      {K::kCoordFunc, U::kDefaultOnly, "comet_orbit"},
+      {K::kName, U::kBoth, full},
+      {K::kOrbitArgOfPericenter, U::kBoth, trim_view(field(line, kPericenter))},
+      {K::kOrbitAscendingNode, U::kBoth, trim_view(field(line, kNode))},
+      {K::kOrbitEccentricity, U::kBoth, trim_view(field(line, kEccentricity))},
+      {K::kOrbitEpoch, U::kWhenGiven, epoch_text},
+      {K::kOrbitInclination, U::kBoth, trim_view(field(line, kInclination))},
+      {K::kOrbitPericenterDistance, U::kBoth,
+       trim_view(field(line, kPerihelionDistance))},
+      {K::kOrbitTimeAtPericenter, U::kBoth, perihelion_text},
+      {K::kSlopeParameter, U::kWhenGiven, trim_view(field(line, kSlope))},
+      {K::kType, U::kBoth,
+       line[kOrbitType.offset] == kInterstellar ? "interstellar object"
+                                                : "comet"},
   };
-  const std::string_view values[] = {
-      trim_view(field(line, kMagnitude)),
-      "comet_orbit",
-      full,
-      trim_view(field(line, kPericenter)),
-      trim_view(field(line, kNode)),
-      trim_view(field(line, kEccentricity)),
-      epoch_text,
-      trim_view(field(line, kInclination)),
-      trim_view(field(line, kPerihelionDistance)),
-      perihelion_text,
-      trim_view(field(line, kSlope)),
-      line[kOrbitType.offset] == kInterstellar ? "interstellar object"
-                                               : "comet",
-  };
-  static_assert(std::size(kKeys) == std::size(values), "one value per key");
-  append_section(key, kKeys, values, std::size(kKeys), format, out);
+  append_section(key, values, std::size(values), format, out);
 }
 
 std::string_view comet_designation(std::string_view line) {
@@ -324,7 +314,11 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   constexpr std::size_t kStep = 64 * 1024;
   for (;;) {
     const std::size_t have = text.size();
-    text.resize(have + kStep);
+    try {
+      text.resize(have + kStep);
+    } catch (const std::bad_alloc&) {
+      return fail(err, options.path, std::strerror(ENOMEM));
+    }
     std::size_t got = 0;
     if (!reader->read(&text[have], kStep, &got, err)) {
       name_path(err, options.path);

@@ -21,11 +21,12 @@
 #include <string_view>
 #include <vector>
 
-#include "conversion/catalogue.h"
 #include "base/diagnostics.h"
+#include "conversion/conversion.h"
+#include "input/catalogue_columns.h"
+#include "input/reader.h"
 #include "selection/exact_match.h"
 #include "selection/name_matcher.h"
-#include "input/reader.h"
 
 namespace orbitpick {
 

@@ -3,7 +3,9 @@
 #include "input/line_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -55,8 +57,17 @@ LinesRead next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
                       " bytes");
         return LinesRead::kFailed;
       }
-      lines->capacity = std::min(lines->capacity * 2, lines->max_capacity);
-      lines->data.resize(lines->capacity, '\0');
+      // Short of the limit, memory may run out first (an input without
+      // line feeds, such as /dev/zero): the caller names the file.
+      const std::size_t grown =
+          std::min(lines->capacity * 2, lines->max_capacity);
+      try {
+        lines->data.resize(grown, '\0');
+      } catch (const std::bad_alloc&) {
+        fail(err, std::strerror(ENOMEM));
+        return LinesRead::kFailed;
+      }
+      lines->capacity = grown;
       data = lines->data.data();
     }
     std::size_t got = 0;

@@ -6,31 +6,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "base/file_path.h"
-#include "conversion/catalogue.h"
-#include "input/input_file.h"
+#include "conversion/section_keys.h"
 
 namespace orbitpick {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::size_t kReadBlock = 64 * 1024;
-
-// Keys that say what a body is. The planetarium's file knows better (Ceres
-// is a dwarf planet there, not an asteroid), so they are only filled in.
-bool is_identity_key(std::string_view key) {
-  return key == "name" || key == "minor_planet_number" ||
-         key == "iau_designation" || key == "type" || key == "coord_func";
-}
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -210,7 +197,7 @@ void update_section(std::string_view base, const NewSection& update,
   std::string added;
   for (const NewKey& n : update.keys) {
     if (n.value.empty()) continue;
-    if (is_identity_key(n.key) &&
+    if (merge_only_fills(n.key) &&
         std::any_of(keys.begin(), keys.end(), [&](const BaseKey& b) {
           return b.value_end > b.value_begin &&
                  equal_ignoring_case(b.key, n.key);
@@ -273,60 +260,10 @@ bool check_ini_text(std::string_view text, Error* err) {
                        ": not a text file");
 }
 
-bool read_ini_base(const std::string& path, bool must_be_regular,
-                   std::string* text, Error* err) {
-  text->clear();
-  std::error_code ec;
-  const fs::file_status status = fs::status(file_path(path), ec);
-  if (must_be_regular) {
-    if (status.type() == fs::file_type::not_found) return true;
-    if (fs::is_directory(status)) {
-      return fail(err, path, std::strerror(EISDIR));
-    }
-    if (ec) return fail(err, path, ec.message());
-    if (!fs::is_regular_file(status)) {
-      return fail(err, path,
-                  "not a regular file, so there is nothing to merge into; "
-                  "use --base FILE");
-    }
-  }
-  std::unique_ptr<Reader> reader;
-  if (!open_input_file(path, &reader, err)) return false;
-  // Read into a buffer of the file's size, so that a big base costs its
-  // size once; what a FIFO or a growing file holds beyond it is appended.
-  std::size_t used = 0;
-  if (fs::is_regular_file(status)) {
-    const std::uintmax_t size = fs::file_size(file_path(path), ec);
-    if (!ec) text->resize(static_cast<std::size_t>(size));
-  }
-  std::vector<char> block;
-  for (;;) {
-    const bool full = used == text->size();
-    if (full && block.empty()) block.resize(kReadBlock);
-    char* into = full ? block.data() : &(*text)[used];
-    std::size_t got = 0;
-    if (!reader->read(into, full ? block.size() : text->size() - used, &got,
-                      err)) {
-      text->clear();
-      name_path(err, path);
-      return false;
-    }
-    if (got == 0) break;
-    if (full) text->append(block.data(), got);
-    used += got;
-  }
-  text->resize(used);
-  if (!check_ini_text(*text, err)) {
-    text->clear();
-    name_path(err, path);
-    return false;
-  }
-  return true;
-}
+namespace {
 
-bool merge_ini(std::string_view base, std::string_view sections,
-               const MergeSink& write, MergeCounts* counts, Error* err) {
-  *counts = MergeCounts();
+bool merge_text(std::string_view base, std::string_view sections,
+                const MergeSink& write, MergeCounts* counts, Error* err) {
   if (!check_ini_text(base, err)) return false;
   std::vector<NewSection> news;
   std::unordered_map<std::string, std::size_t> index;
@@ -405,6 +342,19 @@ bool merge_ini(std::string_view base, std::string_view sections,
   }
   if (counts->added == 0) return true;
   return write(tail, err);
+}
+
+}  // namespace
+
+bool merge_ini(std::string_view base, std::string_view sections,
+               const MergeSink& write, MergeCounts* counts, Error* err) {
+  *counts = MergeCounts();
+  // The edits and the appended sections grow with the sections given.
+  try {
+    return merge_text(base, sections, write, counts, err);
+  } catch (const std::bad_alloc&) {
+    return fail(err, std::strerror(ENOMEM));
+  }
 }
 
 bool merge_ini(std::string_view base, std::string_view sections,

@@ -36,23 +36,16 @@ using MergeSink = std::function<bool(std::string_view block, Error* err)>;
 /// cannot be an INI file.
 bool check_ini_text(std::string_view text, Error* err);
 
-/// Reads the whole file at "path" into *text, holding no more than its size.
-/// Fails, naming "path", when the file cannot be read, is a directory or
-/// holds a NUL byte. When "must_be_regular" is set, a missing file gives an
-/// empty text and anything but a regular file (a device, a FIFO) is refused:
-/// that is the case of the output file merged into itself.
-bool read_ini_base(const std::string& path, bool must_be_regular,
-                   std::string* text, Error* err);
-
 /// Merges "sections", INI text in orbitpick's own format (a "[name]" line,
 /// "key = value" lines, an empty line), into "base", any INI file, and hands
 /// the result to "write" in order. The rules:
 ///  - Section names match ignoring ASCII case; keys match byte for byte.
 ///  - Every base section named like a new one is updated in place, each one
-///    when the name occurs several times. The identity keys (name,
-///    minor_planet_number, iau_designation, type, coord_func) are written
-///    only where the section has no non-empty value for them, under any case;
-///    every other key gets the new value on each of its lines. A key the
+///    when the name occurs several times. The keys that say what a body is
+///    (merge_only_fills in section_keys.h: name, minor_planet_number,
+///    iau_designation, type, coord_func) are written only where the section
+///    has no non-empty value for them, under any case; every other key gets
+///    the new value on each of its lines. A key the
 ///    section lacks is added after its last key line. An empty new value is
 ///    never written into a base section.
 ///  - A new section whose name is not in the base is appended at the end,
@@ -62,8 +55,10 @@ bool read_ini_base(const std::string& path, bool must_be_regular,
 ///    when the base has no line ending). A base line without an ending
 ///    gets one when something follows it. Every other byte of "base" is
 ///    kept, in order; with no sections the result is "base" itself.
-/// Fails when "base" is not text (see check_ini_text) or when "write" fails;
-/// the blocks already handed to "write" are then to be discarded.
+/// Reads and writes no file: the base is read by the input side
+/// (input/whole_file.h). Fails when "base" is not text (see check_ini_text),
+/// when memory runs out or when "write" fails; the blocks already handed to
+/// "write" are then to be discarded.
 bool merge_ini(std::string_view base, std::string_view sections,
                const MergeSink& write, MergeCounts* counts, Error* err);
 

@@ -237,7 +237,8 @@ bool check_output_is_not_standard_input(const std::string& output, Error* err) {
 }
 
 bool open_output(const std::string& path, OutputFile* out, Error* err) {
-  *out = OutputFile();
+  discard_output(out);
+  out->target.clear();
   out->path = path;
   err->path = path;
   if (path.empty()) return fail(err, "the output path is empty");

@@ -19,7 +19,18 @@
 
 namespace orbitpick {
 
+struct OutputFile;
+void discard_output(OutputFile* out);
+
+/// An output being written. It discards itself unless committed: a run
+/// that fails, on any path, or runs out of memory, just returns, and the
+/// destination keeps its old contents.
 struct OutputFile {
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile() { discard_output(this); }
+
   std::string path;              // as the user gave it, named in errors
   std::filesystem::path target;  // the destination, symbolic links resolved
   std::filesystem::path temp;    // empty when writing the target directly

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/catalogue_section.h"
 #include "test_util.h"
 
 namespace orbitpick {
@@ -317,8 +318,9 @@ TEST(ScanComets, SectionsCountsAndSkippedLines) {
                 "orbitpick: CometEls.txt:3: missing perihelion distance; "
                 "line skipped"}),
             r.warnings);
-  EXPECT_EQ(section_of(kTsuchinshanAtlas, SectionFormat::kExtended),
-            scan(text, {"ATLAS"}, SectionFormat::kExtended).out);
+  const CometRun atlas = scan(text, {"ATLAS"}, SectionFormat::kExtended);
+  EXPECT_TRUE(atlas.ok) << atlas.err.what;
+  EXPECT_EQ(section_of(kTsuchinshanAtlas, SectionFormat::kExtended), atlas.out);
   // A file without one comet orbit is not a comet file.
   for (const std::string& wrong :
        {std::string(), std::string("\n\n"), broken + "\n",

@@ -320,5 +320,95 @@ TEST_F(MergeCliTest, BadBaseFailsBeforeTheRunAndChangesNothing) {
             test::list_dir(dir.dir()));
 }
 
+// Halley's line of CometEls.txt (Minor Planet Center, MPEC 2025-W75), as in
+// tests/conversion/comet_test.cc.
+const char kHalleyLine[] =
+    "0001P         2061 08 10.6690  0.571790  0.967982  112.3617   59.4631  "
+    "162.1654  20260213   5.5  3.2  1P/Halley                                "
+    "                MPEC 2025-W75";
+
+// The value of "key" in the first section named "name" of "ini";
+// "<missing>" when there is none.
+std::string value_in(const std::string& ini, const std::string& name,
+                     const std::string& key) {
+  const std::size_t section = ini.find("[" + name + "]\n");
+  if (section == std::string::npos) return "<no section>";
+  const std::size_t next = ini.find("\n[", section + 1);
+  std::size_t at = ini.find("\n" + key, section);
+  if (at == std::string::npos || at > next) return "<missing>";
+  at = ini.find('=', at) + 1;
+  while (ini[at] == ' ') ++at;
+  return ini.substr(at, ini.find('\n', at) - at);
+}
+
+// Every other option changes what is written, never how it is merged: an
+// empty base gives what the run without --merge gives, a stock base keeps
+// what it says a body is and takes the catalogue's orbits, and a second
+// merge changes nothing.
+TEST_F(MergeCliTest, MergeCombinesWithEveryOtherOption) {
+  write_file(dir.path("list.csv"),
+             "\"Name\"\n\"Ceres\"\n\"Eros\"\n\"Halley\"\n");
+  write_file(dir.path("CometEls.txt"), std::string(kHalleyLine) + "\n");
+  const std::string stock =
+      "[1ceres]\nname = Ceres\ntype = dwarf planet\norbit_Epoch = 1\n"
+      "slope_parameter = 0.5\n\n"
+      "[1phalley]\nname = Halley\ntype = comet\norbit_Epoch = 1\n";
+  const struct {
+    std::vector<std::string> options;
+    std::string slope;   // Ceres's slope parameter after the merge
+    std::string halley;  // Halley's epoch after the merge
+    std::string report;  // what the merge into the stock base says
+  } cases[] = {
+      {{"--extended"}, "0.15", "1", "1 section updated, 1 added, 1 kept"},
+      {{"--exact"}, "0.5", "1", "1 section updated, 1 added, 1 kept"},
+      {{"--comets", "CometEls.txt"},
+       "0.5",
+       "2461084.5",
+       "2 sections updated, 1 added, 0 kept"},
+      {{"--extended", "--exact", "--comets=CometEls.txt"},
+       "0.15",
+       "2461084.5",
+       "2 sections updated, 1 added, 0 kept"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options[0] + " ... " + c.options.back());
+    std::filesystem::remove(dir.path("out.ini"));
+    ASSERT_EQ(0, run(c.options, "plain.ini").status);
+    const std::string plain = read_file(dir.path("plain.ini"));
+    std::vector<std::string> merge = c.options;
+    merge.push_back("--merge");
+    const test::RunResult empty = run(merge);
+    EXPECT_EQ(0, empty.status) << empty.err;
+    EXPECT_EQ(plain, read_file(dir.path("out.ini")));
+
+    write_file(dir.path("out.ini"), stock);
+    const test::RunResult r = run(merge);
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos,
+              r.err.find("orbitpick: out.ini: merged: " + c.report + "\n"))
+        << r.err;
+    const std::string merged = read_file(dir.path("out.ini"));
+    EXPECT_EQ(0u, merged.find("[1ceres]\nname = Ceres\ntype = dwarf planet\n"
+                              "orbit_Epoch = 2460800.5\nslope_parameter = " +
+                              c.slope + "\n"))
+        << merged;
+    EXPECT_EQ(value_in(plain, "1ceres", "orbit_MeanAnomaly"),
+              value_in(merged, "1ceres", "orbit_MeanAnomaly"));
+    EXPECT_EQ(value_in(plain, "1ceres", "coord_func"),
+              value_in(merged, "1ceres", "coord_func"));
+    EXPECT_EQ("Halley", value_in(merged, "1phalley", "name"));
+    EXPECT_EQ(c.halley, value_in(merged, "1phalley", "orbit_Epoch"));
+    // Eros is new: appended as the plain run writes it.
+    const std::size_t eros = plain.find("[433eros]\n");
+    ASSERT_NE(std::string::npos, eros);
+    const std::string eros_section =
+        plain.substr(eros, plain.find("\n\n", eros) + 2 - eros);
+    EXPECT_NE(std::string::npos, merged.find("\n\n" + eros_section)) << merged;
+
+    EXPECT_EQ(0, run(merge).status);
+    EXPECT_EQ(merged, read_file(dir.path("out.ini")));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick

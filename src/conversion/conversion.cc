@@ -1,0 +1,97 @@
+// Matched catalogue lines turned into sections and handed on in blocks.
+
+#include "conversion/conversion.h"
+
+#include <cstring>
+
+namespace orbitpick {
+
+Conversion::Conversion(const ScanOptions& o, const LineKind& k)
+    : options(o), kind(k) {
+  out.reserve(o.flush_bytes + 4096);
+}
+
+namespace {
+
+// The line of "number" (1-based in the file) is not converted: say why.
+void warn_skipped(const Conversion& c, std::int64_t number) {
+  if (c.options.warn) {
+    c.options.warn(format_line_warning(c.options.path, number,
+                                       c.skip.what + "; line skipped"));
+  }
+}
+
+// Appends "copies" sections of "line" and hands them on once enough
+// have gathered. REQUIRES: the line's kind accepts it.
+bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
+                  Error* err) {
+  for (std::size_t k = 0; k < copies; ++k) {
+    c->kind.write(line, &c->out, c->options.format);
+  }
+  if (c->out.size() < c->options.flush_bytes) return true;
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
+  return true;
+}
+
+}  // namespace
+
+bool convert_matches(Conversion* c, std::string_view body,
+                     const std::vector<NameMatch>& matches,
+                     std::int64_t lines_before, Error* err) {
+  const char* p = body.data();
+  const char* end = p + body.size();
+  const char* counted = p;                // line feeds before here are counted
+  std::int64_t line_base = lines_before;  // catalogue lines before "counted"
+  for (std::size_t i = 0; i < matches.size();) {
+    // The matches of one line are its distinct names, and every one of
+    // them gives the same section.
+    const std::uint32_t line_start = matches[i].line_start;
+    const char* at = p + matches[i].offset;
+    const std::size_t first = i;
+    while (i < matches.size() && matches[i].line_start == line_start) ++i;
+    const char* line_begin = p + line_start;
+    const char* line_end =
+        static_cast<const char*>(std::memchr(at, '\n', end - at));
+    if (line_end == nullptr) line_end = end;
+    const std::string_view line(line_begin, line_end - line_begin);
+
+    if (c->options.account != nullptr) {
+      for (std::size_t k = first; k < i; ++k) {
+        count_line(c->options.account, matches[k].name,
+                   c->kind.designation(line));
+      }
+    }
+    if (!c->kind.check(line, &c->skip)) {
+      line_base += count_newlines(counted, line_begin);
+      counted = line_begin;
+      warn_skipped(*c, line_base + 1 + c->header_lines);
+      continue;
+    }
+    if (!add_sections(c, line, i - first, err)) return false;
+  }
+  return true;
+}
+
+bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
+                      const std::vector<std::uint32_t>& hits, Error* err) {
+  if (hits.empty()) return true;
+  if (c->options.account != nullptr) {
+    for (const std::uint32_t name : hits) {
+      count_line(c->options.account, name, c->kind.designation(line));
+    }
+  }
+  if (!c->kind.check(line, &c->skip)) {
+    warn_skipped(*c, number);
+    return true;
+  }
+  return add_sections(c, line, 1, err);
+}
+
+bool finish_conversion(Conversion* c, Error* err) {
+  if (!c->options.write(c->out, err)) return false;
+  c->out.clear();
+  return true;
+}
+
+}  // namespace orbitpick

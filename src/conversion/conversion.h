@@ -1,0 +1,84 @@
+// Turning the matched lines of a catalogue into INI sections, for the scan
+// of either kind of catalogue (minor planets: catalogue.h, comets:
+// comet.h): what a scan is given, how one kind of line becomes a section,
+// and the sections gathered and handed on in blocks.
+
+#ifndef ORBITPICK_CONVERSION_CONVERSION_H_
+#define ORBITPICK_CONVERSION_CONVERSION_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/diagnostics.h"
+#include "conversion/section_keys.h"
+#include "input/line_reader.h"
+#include "selection/exact_match.h"
+#include "selection/name_account.h"
+#include "selection/name_matcher.h"
+
+namespace orbitpick {
+
+constexpr std::int64_t kProgressEvery = 10000;
+
+/// What the scan needs besides the catalogue and the names.
+struct ScanOptions {
+  std::string path;  // named in warnings
+  std::size_t buffer_bytes = kDefaultBufferBytes;
+  std::size_t flush_bytes = 64 * 1024;  // sections held before "write"
+  SectionFormat format = SectionFormat::kDefault;
+  std::function<void(std::int64_t count)> progress;
+  WarningSink warn;
+  // Takes a block of finished sections; a failure stops the scan. The
+  // error it sets names the file written.
+  std::function<bool(std::string_view block, Error* err)> write;
+  // Match whole designations through this index instead of the substring
+  // search; null: substrings.
+  const ExactIndex* exact = nullptr;
+  // Counts each listed name's lines when not null (init_account first).
+  NameAccount* account = nullptr;
+};
+
+/// How the lines of one kind of catalogue become sections.
+struct LineKind {
+  bool (*check)(std::string_view line, Error* err);  // complete, or why not
+  void (*write)(std::string_view line, std::string* out, SectionFormat format);
+  // The designation quoted for the line in the account of the names.
+  std::string_view (*designation)(std::string_view line);
+};
+
+/// Turns the matched lines of one catalogue into sections, block after
+/// block, for the scan of either kind of catalogue.
+struct Conversion {
+  Conversion(const ScanOptions& options, const LineKind& kind);
+  const ScanOptions& options;
+  const LineKind& kind;
+  std::string out;                // sections not yet handed to "write"
+  Error skip;                     // why the latest line was not converted
+  std::int64_t header_lines = 0;  // added to line numbers in warnings
+};
+
+/// Converts the substring matches that find_names found in "body", a run
+/// of whole lines after the file's first "lines_before" catalogue lines:
+/// each matched line gives one section per listed name in it, a line its
+/// kind refuses a warning. Every match is counted in options.account. Fails
+/// when writing fails.
+bool convert_matches(Conversion* c, std::string_view body,
+                     const std::vector<NameMatch>& matches,
+                     std::int64_t lines_before, Error* err);
+
+/// Converts one line that the listed names "hits" (distinct) select: one
+/// section, or a warning naming line "number" of the file. Fails when
+/// writing fails.
+bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
+                      const std::vector<std::uint32_t>& hits, Error* err);
+
+/// Hands "write" the sections still held.
+bool finish_conversion(Conversion* c, Error* err);
+
+}  // namespace orbitpick
+
+#endif  // ORBITPICK_CONVERSION_CONVERSION_H_
