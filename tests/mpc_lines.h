@@ -37,6 +37,30 @@ inline constexpr char k2010Lf64[] =
     "days 1.00 M-v 38h MPCW       3804          2010 LF64          2010"
     "0605";
 
+// More real lines of the same NEA.txt, for the spellings of other programs'
+// lists: JPL's "1566 Icarus (1949 MA)", "4953 (1990 MU)" and
+// "(2014 SM143)", XEphem's "1915 1953 EA".
+inline constexpr char kIcarus[] =
+    "01566   16.9   0.15 K1972 258.03935   31.38082   88.00550   22.826"
+    "84  0.8269586  0.88049881   1.0780780  0 MPO452181  1020  34 1949-"
+    "2018 1.07 M-v 3Eh MPCW       9803   (1566) Icarus             2018"
+    "0726";
+inline constexpr char kQuetzalcoatl[] =
+    "01915   18.97  0.10 K1972 174.37936  347.84903  162.93719   20.403"
+    "86  0.5704964  0.24299890   2.5433132  1 MPO143010    34   6 1953-"
+    "2004 1.04 M-v 3Eh MPCW       4804   (1915) Quetzalcoatl       2004"
+    "1009";
+inline constexpr char k1990Mu[] =
+    "04953   14.1   0.15 K1972  81.69152   77.76017   77.71057   24.391"
+    "32  0.6574224  0.47744560   1.6212629  0 MPO458880   366  24 1974-"
+    "2018 0.58 M-v 3Eh MPCW       9803   (4953) 1990 MU            2018"
+    "1022";
+inline constexpr char k2014Sm143[] =
+    "K14SE3M 20.3   0.15 K1972 153.89024   89.59157   28.84555   24.212"
+    "85  0.4226587  0.74452456   1.2056374  0 MPO460975   116   3 2014-"
+    "2018 0.33 M-v 3Eh MPCALB     8803          2014 SM143         2018"
+    "0928";
+
 }  // namespace mpc
 }  // namespace test
 }  // namespace orbitpick

@@ -24,6 +24,7 @@
 #include "input/input_file.h"
 #include "input/line_reader.h"
 #include "input/target_list.h"
+#include "input/targets.h"
 #include "input/whole_file.h"
 #include "output/ini_merge.h"
 #include "output/output_file.h"
@@ -160,12 +161,7 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
 
 // The observing list: its names, sorted and distinct, and the line where
 // each first stands.
-struct Targets {
-  std::vector<std::string> names;
-  std::vector<std::int64_t> first_lines;
-};
-
-bool read_targets(const RunOptions& o, Reader* list, Targets* targets,
+bool read_targets(const RunOptions& o, Reader* list, TargetList* targets,
                   Error* err) {
   LineBuffer lines;
   init_line_buffer(&lines, list);
@@ -185,22 +181,22 @@ bool read_targets(const RunOptions& o, Reader* list, Targets* targets,
 }
 
 // How the scans find the listed names, and the account of what they found.
+// Whole designations are looked up in an index of the spellings, substrings
+// found by the matcher: only the one in use is built.
 struct Selection {
   NameAccount account;
   ExactIndex exact;
   NameMatcher matcher;
-  // The listed names, in the account's order.
-  const std::vector<std::string>* names = nullptr;
 };
 
-void select_targets(const RunOptions& o, Targets* targets, Selection* sel) {
-  init_account(&sel->account, targets->names.size());
-  if (o.exact) sel->exact = build_exact_index(targets->names);
-  // The exact path looks names up by designation and needs no matcher.
-  sel->matcher = build_name_matcher(o.exact ? std::vector<std::string>()
-                                            : std::move(targets->names));
-  // The names stay in the matcher; the account reads them there.
-  sel->names = o.exact ? &targets->names : &sel->matcher.names;
+void select_targets(const RunOptions& o, const TargetList& targets,
+                    Selection* sel) {
+  init_account(&sel->account, targets.names.size());
+  if (o.exact) {
+    sel->exact = build_exact_index(targets.names);
+  } else {
+    sel->matcher = build_name_matcher(targets.names);
+  }
 }
 
 // Where the scans hand their sections: straight into the output, or, with
@@ -237,7 +233,6 @@ ScanOptions scan_options(const RunOptions& o, const std::string& path,
   options.warn = print_warning;
   if (o.extended) options.format = SectionFormat::kExtended;
   options.write = write;
-  options.exact = o.exact ? &sel->exact : nullptr;
   options.account = &sel->account;
   return options;
 }
@@ -251,14 +246,18 @@ struct Scans {
 // The catalogue, then the comet file: the sections in that order.
 bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
                  const SectionSink& write, Scans* scans, Error* err) {
-  if (!scan_catalogue(in.catalogue.get(), sel->matcher,
-                      scan_options(o, o.catalogue_path, sel, write),
-                      &scans->catalogue_lines, err)) {
-    return false;
-  }
-  return !in.comets || scan_comets(in.comets.get(), sel->matcher,
-                                   scan_options(o, o.comets_path, sel, write),
-                                   &scans->comets, err);
+  const ScanOptions catalogue = scan_options(o, o.catalogue_path, sel, write);
+  const bool scanned =
+      o.exact ? scan_catalogue(in.catalogue.get(), sel->exact, catalogue,
+                               &scans->catalogue_lines, err)
+              : scan_catalogue(in.catalogue.get(), sel->matcher, catalogue,
+                               &scans->catalogue_lines, err);
+  if (!scanned || !in.comets) return scanned;
+  const ScanOptions comets = scan_options(o, o.comets_path, sel, write);
+  return o.exact ? scan_comets(in.comets.get(), sel->exact, comets,
+                               &scans->comets, err)
+                 : scan_comets(in.comets.get(), sel->matcher, comets,
+                               &scans->comets, err);
 }
 
 // The base with the new sections merged in, written to the output.
@@ -274,18 +273,14 @@ bool write_merged(const Base& base, const std::string& sections,
 // The account of the names on stderr. Written in blocks: a list of 200,000
 // names not in the catalogue must cost neither 200,000 system calls nor a
 // buffer of all their lines.
-void print_account(const RunOptions& o, const Targets& targets,
-                   const Selection& sel, const Scans& scans) {
+void print_account(const RunOptions& o, const TargetList& targets,
+                   const Selection& sel) {
   AccountReport report;
   report.list_path = o.list_path;
-  report.names = sel.names;
-  report.first_lines = &targets.first_lines;
+  report.targets = &targets;
   report.exact = o.exact;
-  if (!o.comets_path.empty()) {
-    report.catalogue_path = o.catalogue_path;
-    report.comets_path = o.comets_path;
-    report.comet_lines = &scans.comets.matched_lines;
-  }
+  report.catalogue_path = o.catalogue_path;
+  report.comets_path = o.comets_path;
   constexpr std::size_t kAccountBlock = 64 * 1024;
   std::string account_lines;
   account_lines.reserve(kAccountBlock + 4096);
@@ -329,10 +324,10 @@ int run(const RunOptions& o) {
   if (!open_output(o.output_path, &ini, &err)) return fail_run(err);
   print_begin();
 
-  Targets targets;
+  TargetList targets;
   if (!read_targets(o, in.list.get(), &targets, &err)) return fail_run(err);
   Selection selection;
-  select_targets(o, &targets, &selection);
+  select_targets(o, targets, &selection);
 
   std::string sections;  // with --merge: every new section
   const SectionSink sink =
@@ -347,7 +342,7 @@ int run(const RunOptions& o) {
   }
   if (!commit_output(&ini, &err)) return fail_run(err);
 
-  print_account(o, targets, selection, scans);
+  print_account(o, targets, selection);
   if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));
   print_end(scans.catalogue_lines);
   return kExitSuccess;

@@ -11,7 +11,7 @@
 namespace orbitpick {
 
 const LineKind kMinorPlanetLines = {check_section_line, write_section,
-                                    readable_designation};
+                                    readable_designation, Source::kCatalogue};
 
 namespace {
 
@@ -25,32 +25,94 @@ bool has_orbit_line(std::string_view body, Error* skip) {
   return false;
 }
 
+// What the whole-designation scan keeps from line to line.
+struct ExactScan {
+  // The names that select a line, and those whose spelling's other parts
+  // name it (checks).
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> checks;
+  // Per listed name: some line was selected by it.
+  std::vector<bool> decided;
+  // Lines named by a spelling's other parts but not (yet) by its number:
+  // (name, line number, the line). At the end, a name whose number is in
+  // no line takes them ("543319 (2013 YE38)" in a catalogue older than the
+  // number); for any other they are the second object it names.
+  struct Pending {
+    std::uint32_t name;
+    std::int64_t number;
+    std::string line;
+  };
+  std::vector<Pending> pending;
+};
+
+void sort_unique(std::vector<std::uint32_t>* v) {
+  std::sort(v->begin(), v->end());
+  v->erase(std::unique(v->begin(), v->end()), v->end());
+}
+
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
-bool convert_exact(Conversion* c, std::string_view body,
-                   std::int64_t lines_before, std::int64_t* lines,
-                   std::vector<std::uint32_t>* hits, Error* err) {
+bool convert_exact(Conversion* c, const ExactIndex& index,
+                   std::string_view body, std::int64_t lines_before,
+                   std::int64_t* lines, ExactScan* scan, Error* err) {
   std::int64_t number = lines_before + c->header_lines;
   *lines = 0;
   std::string_view line;
   while (take_line(&body, &line)) {
     ++number;
     ++*lines;
-    hits->clear();
-    exact_names_in_line(*c->options.exact, line, hits);
-    if (hits->empty()) continue;
-    std::sort(hits->begin(), hits->end());
-    hits->erase(std::unique(hits->begin(), hits->end()), hits->end());
-    if (!convert_selected(c, line, number, *hits, err)) return false;
+    scan->hits.clear();
+    scan->checks.clear();
+    exact_names_in_line(index, line, &scan->hits, &scan->checks);
+    if (scan->hits.empty() && scan->checks.empty()) continue;
+    sort_unique(&scan->hits);
+    for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
+    sort_unique(&scan->checks);
+    for (const std::uint32_t name : scan->checks) {
+      if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
+        scan->pending.push_back({name, number, std::string(line)});
+      }
+    }
+    if (!convert_selected(c, line, number, scan->hits, err)) return false;
   }
   return true;
 }
 
-}  // namespace
+// The lines the pending checks name, once every line has been seen: a
+// section for the names whose number selected nothing, a conflict noted
+// for the others. Sections come after those of the scan, in line order.
+bool settle_checks(Conversion* c, ExactScan* scan, Error* err) {
+  std::stable_sort(scan->pending.begin(), scan->pending.end(),
+                   [](const ExactScan::Pending& a, const ExactScan::Pending& b) {
+                     return a.number < b.number;
+                   });
+  for (std::size_t i = 0; i < scan->pending.size();) {
+    const ExactScan::Pending& first = scan->pending[i];
+    scan->hits.clear();
+    for (; i < scan->pending.size() &&
+           scan->pending[i].number == first.number;
+         ++i) {
+      const std::uint32_t name = scan->pending[i].name;
+      if (!scan->decided[name]) {
+        scan->hits.push_back(name);
+      } else if (c->options.account != nullptr) {
+        note_conflict(c->options.account, name,
+                      c->kind.designation(first.line));
+      }
+    }
+    sort_unique(&scan->hits);
+    if (!convert_selected(c, first.line, first.number, scan->hits, err)) {
+      return false;
+    }
+  }
+  return true;
+}
 
-bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
-                    const ScanOptions& options, std::int64_t* lines,
-                    Error* err) {
+// The scan of scan_catalogue, by substrings ("matcher") or by whole
+// designations ("exact"): exactly one of the two is set.
+bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
+                        const ExactIndex* exact, const ScanOptions& options,
+                        std::int64_t* lines, Error* err) {
   *err = Error();
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
@@ -58,7 +120,8 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
   bool seen_orbit_line = false;
   MatchState state;
   std::vector<NameMatch> matches;
-  std::vector<std::uint32_t> hits;
+  ExactScan found;
+  if (exact != nullptr) found.decided.assign(exact->name_count, false);
 
   int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -83,12 +146,13 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
     const std::string_view body = run;
     if (!seen_orbit_line) seen_orbit_line = has_orbit_line(body, &scan.skip);
     std::int64_t run_lines = 0;
-    if (options.exact == nullptr) {
+    if (exact == nullptr) {
       matches.clear();
-      run_lines = find_names(matcher, body, &state, &matches) +
+      run_lines = find_names(*matcher, body, &state, &matches) +
                   (body.back() != '\n' ? 1 : 0);
       if (!convert_matches(&scan, body, matches, count, err)) return false;
-    } else if (!convert_exact(&scan, body, count, &run_lines, &hits, err)) {
+    } else if (!convert_exact(&scan, *exact, body, count, &run_lines, &found,
+                              err)) {
       return false;
     }
     if (options.progress) {
@@ -109,8 +173,23 @@ bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
                 "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
                 "with a packed epoch in columns 21-25");
   }
+  if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
   *lines = count;
   return finish_conversion(&scan, err);
+}
+
+}  // namespace
+
+bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err) {
+  return scan_minor_planets(reader, &matcher, nullptr, options, lines, err);
+}
+
+bool scan_catalogue(Reader* reader, const ExactIndex& index,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err) {
+  return scan_minor_planets(reader, nullptr, &index, options, lines, err);
 }
 
 }  // namespace orbitpick

@@ -12,6 +12,7 @@
 #include "conversion/conversion.h"
 #include "input/catalogue_columns.h"
 #include "input/reader.h"
+#include "selection/exact_match.h"
 #include "selection/name_matcher.h"
 
 namespace orbitpick {
@@ -21,8 +22,7 @@ extern const LineKind kMinorPlanetLines;
 
 /// Reads the catalogue from "reader" to its end and hands "write" one
 /// section for every (line, name) pair where the name occurs in the line,
-/// in the order of the lines and, within a line, of the names (with
-/// options.exact: one section for every line a name selects). The first
+/// in the order of the lines and, within a line, of the names. The first
 /// kHeaderLines lines are a header unless the first line is itself an orbit
 /// line (as in the MPC's header-less extracts). Calls "progress" at every
 /// multiple of kProgressEvery lines. A matched line without a complete
@@ -31,6 +31,16 @@ extern const LineKind kMinorPlanetLines;
 /// line after the header is an orbit line (an empty, cut-short or wrong
 /// file); the error names the file concerned.
 bool scan_catalogue(Reader* reader, const NameMatcher& matcher,
+                    const ScanOptions& options, std::int64_t* lines,
+                    Error* err);
+
+/// As above, but by whole designations: one section for every line that a
+/// listed name selects through "index", however many select it. The lines
+/// that a spelling's other parts name but its number does not are settled
+/// after the last line: when the number selected no line, they are taken
+/// (their sections follow the others, in line order); otherwise each is
+/// noted in options.account (note_conflict).
+bool scan_catalogue(Reader* reader, const ExactIndex& index,
                     const ScanOptions& options, std::int64_t* lines,
                     Error* err);
 

@@ -261,7 +261,7 @@ std::string_view comet_designation(std::string_view line) {
 }
 
 const LineKind kCometLines = {check_comet_line, write_comet_section,
-                              comet_designation};
+                              comet_designation, Source::kComets};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
@@ -302,11 +302,15 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
   }
 }
 
-bool scan_comets(Reader* reader, const NameMatcher& matcher,
-                 const ScanOptions& options, CometScan* scan, Error* err) {
+namespace {
+
+// The scan of scan_comets, by substrings ("matcher") or by whole
+// designations ("exact"): exactly one of the two is set.
+bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
+                     const ExactIndex* exact, const ScanOptions& options,
+                     CometScan* scan, Error* err) {
   *err = Error();
   *scan = CometScan();
-  scan->matched_lines.assign(matcher.names.size(), 0);
 
   // The file is small (about a thousand lines); the cap keeps the text's
   // offsets within what the matcher takes.
@@ -347,12 +351,11 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
   }
 
   Conversion conversion(options, kCometLines);
-  if (options.exact == nullptr) {
+  if (exact == nullptr) {
     MatchState state;
     std::vector<NameMatch> matches;
-    scan->lines = find_names(matcher, text, &state, &matches) +
+    scan->lines = find_names(*matcher, text, &state, &matches) +
                   (!text.empty() && text.back() != '\n' ? 1 : 0);
-    for (const NameMatch& match : matches) ++scan->matched_lines[match.name];
     if (!convert_matches(&conversion, text, matches, 0, err)) return false;
     return finish_conversion(&conversion, err);
   }
@@ -379,22 +382,28 @@ bool scan_comets(Reader* reader, const NameMatcher& matcher,
       if (id == &ids.name && !ids.name_is_unique) continue;
       key.clear();
       normalize_name(*id, &key);
-      find_identity(*options.exact, key, &hits);
+      find_identity(*exact, key, &hits);
     }
     std::sort(hits.begin(), hits.end());
     hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    for (const std::uint32_t name : hits) {
-      if (name >= scan->matched_lines.size()) {
-        scan->matched_lines.resize(name + 1, 0);
-      }
-      ++scan->matched_lines[name];
-    }
     const auto number = static_cast<std::int64_t>(i + 1);
     if (!convert_selected(&conversion, lines[i], number, hits, err)) {
       return false;
     }
   }
   return finish_conversion(&conversion, err);
+}
+
+}  // namespace
+
+bool scan_comets(Reader* reader, const NameMatcher& matcher,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  return scan_comet_file(reader, &matcher, nullptr, options, scan, err);
+}
+
+bool scan_comets(Reader* reader, const ExactIndex& index,
+                 const ScanOptions& options, CometScan* scan, Error* err) {
+  return scan_comet_file(reader, nullptr, &index, options, scan, err);
 }
 
 }  // namespace orbitpick

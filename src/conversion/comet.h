@@ -84,26 +84,28 @@ CometIdentities comet_identities(std::string_view line);
 /// one file) whose non-empty name no other entry has.
 void mark_unique_names(std::vector<CometIdentities>* comets);
 
-/// What scan_comets found.
+/// What scan_comets found (the lines of each name: options.account).
 struct CometScan {
   std::int64_t lines = 0;  // lines in the file
-  // For each name of the matcher, in its order: the comet lines it occurs
-  // in, those skipped with a warning included.
-  std::vector<std::int64_t> matched_lines;
 };
 
 /// Reads the comet file from "reader" whole (it has no header) and hands
 /// "write" one comet section in options.format for every (line, name) pair
 /// where the name occurs in the line, in the order of the lines and, within
-/// a line, of the names: the rule of scan_catalogue (with options.exact, one
-/// section for each line a name selects by one of its identities; the name
-/// alone only where it is unique in the file). Counts each matched
-/// line in options.account when it is set. A matched line without a
+/// a line, of the names: the rule of scan_catalogue. Counts each matched
+/// line, those skipped with a warning included, in options.account when it
+/// is set. A matched line without a
 /// complete section is reported to "warn" with options.path and its line
 /// number, and skipped. Fails when reading or writing fails, when the file
 /// is larger than kMaxLineBytes, and when none of its lines is a complete
 /// comet line; the error names the file concerned.
 bool scan_comets(Reader* reader, const NameMatcher& matcher,
+                 const ScanOptions& options, CometScan* scan, Error* err);
+
+/// As above, but by whole designations: one section for each line that a
+/// listed name selects through "index" by one of the line's identities
+/// (CometIdentities; the name alone only where it is unique in the file).
+bool scan_comets(Reader* reader, const ExactIndex& index,
                  const ScanOptions& options, CometScan* scan, Error* err);
 
 }  // namespace orbitpick

@@ -58,7 +58,7 @@ bool convert_matches(Conversion* c, std::string_view body,
 
     if (c->options.account != nullptr) {
       for (std::size_t k = first; k < i; ++k) {
-        count_line(c->options.account, matches[k].name,
+        count_line(c->options.account, c->kind.source, matches[k].name,
                    c->kind.designation(line));
       }
     }
@@ -78,7 +78,8 @@ bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
   if (hits.empty()) return true;
   if (c->options.account != nullptr) {
     for (const std::uint32_t name : hits) {
-      count_line(c->options.account, name, c->kind.designation(line));
+      count_line(c->options.account, c->kind.source, name,
+                 c->kind.designation(line));
     }
   }
   if (!c->kind.check(line, &c->skip)) {

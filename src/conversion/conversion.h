@@ -35,9 +35,6 @@ struct ScanOptions {
   // Takes a block of finished sections; a failure stops the scan. The
   // error it sets names the file written.
   std::function<bool(std::string_view block, Error* err)> write;
-  // Match whole designations through this index instead of the substring
-  // search; null: substrings.
-  const ExactIndex* exact = nullptr;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
 };
@@ -48,6 +45,7 @@ struct LineKind {
   void (*write)(std::string_view line, std::string* out, SectionFormat format);
   // The designation quoted for the line in the account of the names.
   std::string_view (*designation)(std::string_view line);
+  Source source;  // where the account counts the line
 };
 
 /// Turns the matched lines of one catalogue into sections, block after

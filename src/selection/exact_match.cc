@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "input/catalogue_columns.h"
+#include "selection/spelling.h"
 
 namespace orbitpick {
 namespace {
@@ -45,6 +46,13 @@ void normalize(std::string_view text, Put put) {
     const unsigned char c = u[i];
     if (c < 0x80) {
       if (kAscii.to[c] != 0) put(kAscii.to[c]);
+      continue;
+    }
+    // Combining diacritical marks (U+0300 to U+036F): a decomposed "é" is
+    // "e" and its accent, which drops as the composed one's does.
+    if (i + 1 < n && (u[i + 1] & 0xC0) == 0x80 &&
+        (c == 0xCC || (c == 0xCD && u[i + 1] < 0xB0))) {
+      ++i;
       continue;
     }
     // A two-byte UTF-8 sequence in the Latin ranges folds to its letter.
@@ -143,18 +151,76 @@ inline bool may_be_key(const ExactIndex& index, std::string_view a,
 // Adds the names whose key is the normalised form of "a" followed by "b".
 // The check of the first bytes is inlined: it turns away nearly every call.
 void look_up_whole(const ExactIndex& index, std::string_view a,
-                   std::string_view b, std::vector<std::uint32_t>* hits) {
+                   std::string_view b, std::vector<std::uint32_t>* hits,
+                   std::vector<std::uint32_t>* checks) {
   Identity identity;
   identity.add(a);
   identity.add(b);
-  find_identity(index, identity.view(), hits);
+  find_identity(index, identity.view(), hits, checks);
 }
 
 inline void look_up(const ExactIndex& index, std::string_view a,
-                    std::string_view b, std::vector<std::uint32_t>* hits) {
-  if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits);
+                    std::string_view b, std::vector<std::uint32_t>* hits,
+                    std::vector<std::uint32_t>* checks) {
+  if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits, checks);
 }
 
+// The key of a number that decides a spelling alone: a byte that no
+// normalised text holds, then the digits without leading zeros.
+constexpr char kNumberMark = '#';
+
+std::string_view without_leading_zeros(std::string_view digits) {
+  while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+  return digits;
+}
+
+// Adds the names that the number "digits" (of a catalogue line) decides.
+void look_up_number(const ExactIndex& index, std::string_view digits,
+                    std::vector<std::uint32_t>* hits) {
+  digits = without_leading_zeros(digits);
+  if (digits.empty() || digits.size() >= kMaxIdentityBytes) return;
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value < index.number_bits.size() * 64
+          ? !((index.number_bits[value / 64] >> (value % 64)) & 1)
+          : !index.large_numbers) {
+    return;
+  }
+  char key[kMaxIdentityBytes];
+  key[0] = kNumberMark;
+  digits.copy(key + 1, digits.size());
+  find_identity(index, std::string_view(key, digits.size() + 1), hits,
+                nullptr);
+}
+
+// The keys one listed spelling is looked up by; see spelling.h.
+struct SpellingKey {
+  std::string key;
+  bool check;
+};
+
+void keys_of(std::string_view name, std::vector<SpellingKey>* keys) {
+  keys->clear();
+  const Spelling spelling = read_spelling(name);
+  const auto add = [keys](std::string_view text, bool check) {
+    SpellingKey k{std::string(), check};
+    normalize_name(text, &k.key);
+    keys->push_back(std::move(k));
+  };
+  if (!spelling.number.empty()) {
+    keys->push_back({std::string(1, kNumberMark) +
+                         std::string(spelling.number),
+                     false});
+    add(spelling.rest, true);
+    add(spelling.parenthesis, true);
+  } else {
+    add(name, false);
+    if (!spelling.head.empty()) add(spelling.head, false);
+  }
+}
 
 }  // namespace
 
@@ -164,30 +230,69 @@ void normalize_name(std::string_view text, std::string* out) {
 
 ExactIndex build_exact_index(const std::vector<std::string>& names) {
   ExactIndex index;
+  index.name_count = names.size();
   std::size_t size = 16;
   while (size < names.size() * 2) size *= 2;
   index.slots.assign(size, ExactIndex::Slot());
   // Keys in order of first appearance, then the names of each key grouped.
-  std::vector<std::uint32_t> key_of(names.size(), 0);
+  struct Use {
+    std::uint32_t key;
+    ExactIndex::Entry entry;
+  };
+  std::vector<Use> uses;
+  uses.reserve(names.size());
   std::vector<std::uint32_t> count;
-  std::string key;
+  std::vector<SpellingKey> keys;
+  constexpr std::uint64_t kMaxNumberBit = std::uint64_t{1} << 24;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    key.clear();
-    normalize_name(names[i], &key);
-    if (key.empty() || key.size() > kMaxIdentityBytes) {
-      key_of[i] = UINT32_MAX;  // can equal no identity
-      continue;
+    keys_of(names[i], &keys);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      const std::string& key = keys[k].key;
+      // A key that normalises to nothing (only punctuation) selects
+      // nothing; one too long can equal no identity.
+      if (key.empty() || key.size() > kMaxIdentityBytes) continue;
+      bool again = false;
+      for (std::size_t j = 0; j < k; ++j) again |= keys[j].key == key;
+      if (again) continue;
+      const std::uint64_t hash = hash_of(key);
+      const std::size_t s = slot_of(index, key, hash);
+      if (!index.slots[s].used) {
+        index.slots[s] = {hash, static_cast<std::uint32_t>(index.keys.size()),
+                          true};
+        index.keys.push_back(key);
+        count.push_back(0);
+        // Grown as keys come, so that a list of many spellings each with
+        // several keys keeps the table at most half full.
+        if (index.keys.size() * 2 > index.slots.size()) {
+          std::vector<ExactIndex::Slot> old(index.slots.size() * 2);
+          old.swap(index.slots);
+          for (const ExactIndex::Slot& slot : old) {
+            if (!slot.used) continue;
+            index.slots[slot_of(index, index.keys[slot.key], slot.hash)] =
+                slot;
+          }
+        }
+      }
+      const std::uint32_t key_index =
+          index.slots[slot_of(index, key, hash)].key;
+      ++count[key_index];
+      uses.push_back({key_index, {static_cast<std::uint32_t>(i),
+                                  keys[k].check}});
+      if (key[0] == kNumberMark) {
+        std::uint64_t value = 0;
+        for (std::size_t d = 1; d < key.size() && value < kMaxNumberBit; ++d) {
+          value = value * 10 + static_cast<unsigned>(key[d] - '0');
+        }
+        if (value >= kMaxNumberBit) {
+          index.large_numbers = true;
+        } else {
+          if (value / 64 >= index.number_bits.size()) {
+            index.number_bits.resize(value / 64 + 1, 0);
+          }
+          index.number_bits[value / 64] |= std::uint64_t{1} << (value % 64);
+        }
+      }
     }
-    const std::uint64_t hash = hash_of(key);
-    const std::size_t s = slot_of(index, key, hash);
-    if (!index.slots[s].used) {
-      index.slots[s] = {hash, static_cast<std::uint32_t>(index.keys.size()),
-                        true};
-      index.keys.push_back(key);
-      count.push_back(0);
-    }
-    key_of[i] = index.slots[s].key;
-    ++count[key_of[i]];
   }
   index.leading_pairs.assign(65536 / 64, 0);
   for (const std::string& k : index.keys) {
@@ -202,28 +307,33 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
   }
   index.names_of.resize(index.first.back());
   std::vector<std::uint32_t> next(index.first.begin(), index.first.end() - 1);
-  for (std::uint32_t i = 0; i < names.size(); ++i) {
-    if (key_of[i] != UINT32_MAX) index.names_of[next[key_of[i]]++] = i;
-  }
+  for (const Use& use : uses) index.names_of[next[use.key]++] = use.entry;
   return index;
 }
 
 void find_identity(const ExactIndex& index, std::string_view identity,
-                   std::vector<std::uint32_t>* hits) {
+                   std::vector<std::uint32_t>* hits,
+                   std::vector<std::uint32_t>* checks) {
   if (identity.empty() || index.keys.empty()) return;
   const ExactIndex::Slot& slot =
       index.slots[slot_of(index, identity, hash_of(identity))];
   if (!slot.used) return;
   for (std::uint32_t i = index.first[slot.key]; i < index.first[slot.key + 1];
        ++i) {
-    hits->push_back(index.names_of[i]);
+    const ExactIndex::Entry& e = index.names_of[i];
+    if (!e.check) {
+      hits->push_back(e.name);
+    } else if (checks != nullptr) {
+      checks->push_back(e.name);
+    }
   }
 }
 
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
-                         std::vector<std::uint32_t>* hits) {
+                         std::vector<std::uint32_t>* hits,
+                         std::vector<std::uint32_t>* checks) {
   if (index.keys.empty()) return;
-  look_up(index, field(line, mpcorb::kPacked), {}, hits);
+  look_up(index, field(line, mpcorb::kPacked), {}, hits, checks);
 
   // "(433) Eros" is a number and a name; "2004 PC112" a name alone. The
   // blanks around them need no trimming: normalising drops them.
@@ -242,10 +352,11 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
       }
     }
   }
-  look_up(index, designation, {}, hits);
+  look_up(index, designation, {}, hits, checks);
   if (number.empty()) return;
-  look_up(index, number, {}, hits);
-  look_up(index, number, designation, hits);
+  look_up(index, number, {}, hits, checks);
+  look_up(index, number, designation, hits, checks);
+  look_up_number(index, number, hits);
 }
 
 }  // namespace orbitpick

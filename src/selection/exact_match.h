@@ -8,7 +8,15 @@
 // key (1ceres). Normalising folds ASCII case and the Latin letters with
 // diacritics of UTF-8 (Šteins, Lutèce) to their base letters and drops
 // everything but letters and digits, so that "2004PC112", "(1)Ceres" and
-// "1 ceres" all find their object.
+// "1 ceres" all find their object; a decomposed accent (NFD) drops as a
+// composed one does.
+//
+// A spelling of several designations ("1566 Icarus (1949 MA)", "1915
+// 1953 EA", "C/2020 K8 (Catalina- ATLAS)") is read by read_spelling: a
+// leading number selects by the line's number alone, and its other parts
+// are kept as checks, which find the lines they would name so that a
+// spelling naming two objects can be told; otherwise the whole spelling,
+// and the part before a closing parenthesis, select.
 
 #ifndef ORBITPICK_SELECTION_EXACT_MATCH_H_
 #define ORBITPICK_SELECTION_EXACT_MATCH_H_
@@ -27,9 +35,10 @@ constexpr std::size_t kMaxIdentityBytes = 64;
 
 /// Appends the normalised form of "text" to "out": ASCII letters in lower
 /// case, digits, the base letters of Latin letters with diacritics (U+00C0
-/// to U+017F; æ, œ, ß, þ and ĳ as two letters); all else is dropped, except
-/// the bytes of other non-ASCII characters, which are kept as they are so
-/// that they never match plain ASCII text.
+/// to U+017F; æ, œ, ß, þ and ĳ as two letters); combining diacritical marks
+/// (U+0300 to U+036F) and all else are dropped, except the bytes of other
+/// non-ASCII characters, which are kept as they are so that they never
+/// match plain ASCII text.
 void normalize_name(std::string_view text, std::string* out);
 
 /// The listed names, normalised, ready to be looked up.
@@ -39,9 +48,20 @@ struct ExactIndex {
     std::uint32_t key = 0;  // into "keys"; meaningful when "used"
     bool used = false;
   };
-  std::vector<std::string> keys;            // distinct normalised names
+  // A listed name under one key: it selects the lines the key finds, or
+  // (a check) only notes them.
+  struct Entry {
+    std::uint32_t name = 0;  // target-list index
+    bool check = false;
+  };
+  std::size_t name_count = 0;               // the names indexed
+  std::vector<std::string> keys;            // distinct normalised keys
   std::vector<std::uint32_t> first;         // per key: into "names_of"
-  std::vector<std::uint32_t> names_of;      // target-list indices, by key
+  std::vector<Entry> names_of;              // by key
+  // One bit per number that decides a spelling, below 2^24; numbers above
+  // are looked up whenever "large_numbers".
+  std::vector<std::uint64_t> number_bits;
+  bool large_numbers = false;
   std::vector<Slot> slots;                  // a power of two in size
   // One bit for each pair of first two bytes of a key (the second 0 for a
   // one-byte key): most identities of most lines are turned away by it
@@ -49,20 +69,25 @@ struct ExactIndex {
   std::vector<std::uint64_t> leading_pairs;
 };
 
-/// Builds the index of "names" (the target list). A name that normalises to
-/// nothing (only punctuation) selects nothing.
+/// Builds the index of "names" (the target list), each under the keys its
+/// spelling gives. A name that normalises to nothing (only punctuation)
+/// selects nothing.
 ExactIndex build_exact_index(const std::vector<std::string>& names);
 
-/// Adds to "hits" the target-list index of every name whose normalised form
-/// is "identity" (already normalised).
+/// Adds to "hits" the target-list index of every name that "identity"
+/// (already normalised) selects, and to "checks", when not null, every name
+/// that has it as a check.
 void find_identity(const ExactIndex& index, std::string_view identity,
-                   std::vector<std::uint32_t>* hits);
+                   std::vector<std::uint32_t>* hits,
+                   std::vector<std::uint32_t>* checks = nullptr);
 
 /// Adds to "hits" every listed name that one of the identities of the
-/// catalogue line "line" selects; an index may be added more than once.
-/// Columns missing from a short line count as blank.
+/// catalogue line "line" selects, and to "checks", when not null, every
+/// name that has one of them as a check; an index may be added more than
+/// once. Columns missing from a short line count as blank.
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
-                         std::vector<std::uint32_t>* hits);
+                         std::vector<std::uint32_t>* hits,
+                         std::vector<std::uint32_t>* checks = nullptr);
 
 }  // namespace orbitpick
 

@@ -5,72 +5,157 @@
 #include <algorithm>
 #include <numeric>
 
-namespace orbitpick {
+#include "selection/spelling.h"
 
-void init_account(NameAccount* account, std::size_t names) {
-  account->lines.assign(names, 0);
-  account->examples.clear();
+namespace orbitpick {
+namespace {
+
+using Examples = std::vector<std::pair<std::uint32_t, std::string>>;
+
+// "1,473": a count as people read it.
+std::string grouped(std::int64_t n) {
+  std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') {
+      out += ',';
+    }
+    out += digits[i];
+  }
+  return out;
 }
 
-void count_line(NameAccount* account, std::uint32_t name,
+// The entries of "name" in "sorted" (stable-sorted by name).
+std::pair<Examples::const_iterator, Examples::const_iterator> entries_of(
+    const Examples& sorted, std::uint32_t name) {
+  return std::equal_range(
+      sorted.begin(), sorted.end(), std::pair<std::uint32_t, std::string>(name, ""),
+      [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+Examples sorted_by_name(Examples entries) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  return entries;
+}
+
+}  // namespace
+
+void init_account(NameAccount* account, std::size_t names) {
+  for (std::vector<std::int64_t>& lines : account->lines) {
+    lines.assign(names, 0);
+  }
+  account->examples.clear();
+  account->conflicts.clear();
+  account->conflicted.assign(names, false);
+}
+
+void count_line(NameAccount* account, Source source, std::uint32_t name,
                 std::string_view designation) {
-  if (++account->lines[name] <= static_cast<std::int64_t>(kAccountExamples) &&
+  ++account->lines[static_cast<std::size_t>(source)][name];
+  if (lines_of(*account, name) <=
+          static_cast<std::int64_t>(kAccountExamples) &&
       !designation.empty()) {
     account->examples.emplace_back(name, std::string(designation));
   }
 }
 
+void note_conflict(NameAccount* account, std::uint32_t name,
+                   std::string_view designation) {
+  if (account->conflicted[name]) return;
+  account->conflicted[name] = true;
+  account->conflicts.emplace_back(name, std::string(designation));
+}
+
+std::int64_t lines_of(const NameAccount& account, std::uint32_t name) {
+  std::int64_t lines = 0;
+  for (const std::vector<std::int64_t>& per_source : account.lines) {
+    lines += per_source[name];
+  }
+  return lines;
+}
+
 void report_account(const NameAccount& account, const AccountReport& report,
                     const WarningSink& warn) {
-  const std::vector<std::string>& names = *report.names;
-  const std::vector<std::int64_t>& first_lines = *report.first_lines;
+  const std::vector<std::string>& names = report.targets->names;
+  const std::vector<std::int64_t>& first_lines = report.targets->first_lines;
   std::vector<std::uint32_t> order(names.size());
   std::iota(order.begin(), order.end(), 0);
   std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     return first_lines[a] < first_lines[b];
   });
-  // The examples of each name, in the order they were found.
-  std::vector<std::pair<std::uint32_t, std::string>> examples =
-      account.examples;
-  std::stable_sort(examples.begin(), examples.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  const Examples examples = sorted_by_name(account.examples);
+  const Examples conflicts = sorted_by_name(account.conflicts);
+  const bool both = !report.comets_path.empty();
+  const std::string nowhere =
+      both ? "no line of " + report.catalogue_path + " or " + report.comets_path
+           : "no catalogue line";
 
+  std::int64_t missing = 0;
   for (const std::uint32_t name : order) {
-    const std::int64_t found = account.lines[name];
-    if (found == 1) continue;
-    std::string what = "\"" + names[name] + "\" is in ";
-    const bool both = report.comet_lines != nullptr;
+    const std::int64_t found = lines_of(account, name);
+    const auto [conflict, no_conflict] = entries_of(conflicts, name);
+    const bool conflicted = conflict != no_conflict;
+    const std::string quoted = "\"" + names[name] + "\"";
     if (found == 0) {
-      what += both ? "no line of " + report.catalogue_path + " or " +
-                         report.comets_path
-                   : "no catalogue line";
-    } else {
-      what += std::to_string(found) + " catalogue lines";
-      if (both) {
-        const std::int64_t comets = name < report.comet_lines->size()
-                                        ? (*report.comet_lines)[name]
-                                        : 0;
-        what += ", " + std::to_string(found - comets) + " in " +
-                report.catalogue_path + " and " + std::to_string(comets) +
-                " in " + report.comets_path;
+      ++missing;
+      std::string what = quoted + " is in " + nowhere;
+      if (report.exact) {
+        // Say how the spelling was read when a part of it was looked up.
+        const Spelling spelling = read_spelling(names[name]);
+        if (!spelling.number.empty()) {
+          what += " (read as number " + std::string(spelling.number);
+          for (const std::string_view part :
+               {spelling.rest, spelling.parenthesis}) {
+            if (!part.empty()) what += " or as " + std::string(part);
+          }
+          what += ")";
+        } else if (!spelling.head.empty()) {
+          what += ", nor is \"" + std::string(spelling.head) + "\"";
+        }
       }
-      what += " (";
-      auto it = std::lower_bound(
-          examples.begin(), examples.end(), name,
-          [](const auto& e, std::uint32_t n) { return e.first < n; });
-      std::size_t shown = 0;
-      for (; it != examples.end() && it->first == name; ++it, ++shown) {
-        if (shown > 0) what += ", ";
-        what += it->second;
-      }
-      if (static_cast<std::int64_t>(shown) < found) {
-        what += shown > 0 ? ", ..." : "...";
-      }
-      what += ")";
-      if (!report.exact) what += "; --exact matches whole designations";
+      warn(format_line_warning(report.list_path, first_lines[name], what));
+      continue;
     }
+    auto [example, no_example] = entries_of(examples, name);
+    if (conflicted) {
+      warn(format_line_warning(
+          report.list_path, first_lines[name],
+          quoted + " names two objects: " +
+              (example != no_example ? example->second : "one") +
+              " by its number, " + conflict->second +
+              " by the rest; took the number"));
+    }
+    if (found == 1) continue;
+    std::string what = quoted + " is in " + std::to_string(found) +
+                       " catalogue lines";
+    if (both) {
+      const std::int64_t comets =
+          account.lines[static_cast<std::size_t>(Source::kComets)][name];
+      what += ", " + std::to_string(found - comets) + " in " +
+              report.catalogue_path + " and " + std::to_string(comets) +
+              " in " + report.comets_path;
+    }
+    what += " (";
+    std::size_t shown = 0;
+    for (; example != no_example; ++example, ++shown) {
+      if (shown > 0) what += ", ";
+      what += example->second;
+    }
+    if (static_cast<std::int64_t>(shown) < found) {
+      what += shown > 0 ? ", ..." : "...";
+    }
+    what += ")";
+    if (!report.exact) what += "; --exact matches whole designations";
     warn(format_line_warning(report.list_path, first_lines[name], what));
   }
+  if (!report.exact) return;
+  const auto objects = static_cast<std::int64_t>(names.size());
+  warn(format_error(
+      {report.list_path, grouped(objects) +
+                             (objects == 1 ? " object: " : " objects: ") +
+                             grouped(objects - missing) + " found, " +
+                             grouped(missing) + " in " + nowhere}));
 }
 
 }  // namespace orbitpick

@@ -273,10 +273,12 @@ TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
        "(15788) 1993 SB); --exact matches whole designations\n"
        "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
       // One section per object, however many spellings select it.
+      // Whole designations close the account with the counts.
       {{"--exact"},
        section_of(kEros) + section_of(kPan) + section_of(kPluto) +
            section_of(k2010Lf64),
-       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
+       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"
+       "orbitpick: list.csv: 6 objects: 5 found, 1 in no catalogue line\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.options;
@@ -299,6 +301,32 @@ TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
       << r.err;
   EXPECT_EQ(std::string::npos, r.out.find("Finished"));
   EXPECT_EQ(cases.back().ini, read_file(dir.path("out.ini")));
+}
+
+TEST_F(CliTest, ExactReadsTheSpellingsOfOtherLists) {
+  using namespace test::mpc;
+  const std::string ceres = catalogue_line(1, "Ceres");
+  write_file(dir.path("NEA.txt"), ceres + "\n" + kEros + "\n" + kIcarus +
+                                      "\n" + k1990Mu + "\n");
+  // A number of one object and a name of another; a number this catalogue
+  // does not hold yet (numbered after it) beside the designation it does;
+  // JPL's and XEphem's spellings.
+  write_file(dir.path("list.csv"),
+             "\"full_name\"\n\"1 Eros\"\n\"9999 (1990 MU)\"\n"
+             "\"  1566 Icarus (1949 MA)\"\n\"1915 1953 EA\"\n");
+  const test::RunResult r = run_orbitpick(
+      {"--exact", "list.csv", "NEA.txt", "out.ini"}, dir.dir());
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(
+      "orbitpick: list.csv:2: \"1 Eros\" names two objects: (1) Ceres by its "
+      "number, (433) Eros by the rest; took the number\n"
+      "orbitpick: list.csv:5: \"1915 1953 EA\" is in no catalogue line (read "
+      "as number 1915 or as 1953 EA)\n"
+      "orbitpick: list.csv: 4 objects: 3 found, 1 in no catalogue line\n",
+      r.err);
+  // The designation taken for the missing number comes after the others.
+  EXPECT_EQ(section_of(ceres) + section_of(kIcarus) + section_of(k1990Mu),
+            read_file(dir.path("out.ini")));
 }
 
 }  // namespace

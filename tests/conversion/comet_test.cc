@@ -277,6 +277,7 @@ TEST(CometIdentities, NameAloneCountsOnlyWhenUniqueInTheFile) {
 struct CometRun {
   bool ok = false;
   CometScan scan;
+  NameAccount account;
   std::string out;
   std::vector<std::string> warnings;
   Error err;
@@ -285,13 +286,15 @@ struct CometRun {
 CometRun scan(const std::string& text, std::vector<std::string> names,
               SectionFormat format = SectionFormat::kDefault) {
   test::StringReader reader(text, 1000);
-  const NameMatcher matcher = build_name_matcher(std::move(names));
   CometRun run;
+  init_account(&run.account, names.size());
+  const NameMatcher matcher = build_name_matcher(std::move(names));
   ScanOptions options;
   options.path = "CometEls.txt";
   options.flush_bytes = 100;
   options.format = format;
   options.warn = [&](const std::string& w) { run.warnings.push_back(w); };
+  options.account = &run.account;
   options.write = [&](std::string_view block, Error*) {
     run.out.append(block);
     return true;
@@ -310,7 +313,10 @@ TEST(ScanComets, SectionsCountsAndSkippedLines) {
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(5, r.scan.lines);
   // Names are sorted by the list reader, not here: indices follow "names".
-  EXPECT_EQ((std::vector<std::int64_t>{1, 2, 1, 1, 0}), r.scan.matched_lines);
+  EXPECT_EQ((std::vector<std::int64_t>{1, 2, 1, 1, 0}),
+            r.account.lines[static_cast<std::size_t>(Source::kComets)]);
+  EXPECT_EQ((std::vector<std::int64_t>{0, 0, 0, 0, 0}),
+            r.account.lines[static_cast<std::size_t>(Source::kCatalogue)]);
   EXPECT_EQ(section_of(kHalley) + section_of(kInterstellar) +
                 section_of(kInterstellar) + section_of(kNoName),
             r.out);
@@ -385,6 +391,73 @@ TEST(CometsOption, SectionsFollowTheAsteroidsEndToEnd) {
   EXPECT_EQ(2, twice.status);
   EXPECT_NE(std::string::npos, twice.err.find("standard input")) << twice.err;
   EXPECT_FALSE(std::filesystem::exists(dir.path("twice.ini")));
+}
+
+}  // namespace
+}  // namespace orbitpick
+
+namespace orbitpick {
+namespace {
+
+// More real lines of the same CometEls.txt (line numbers of the copy).
+const char kHowell[] =  // 290
+    "0088P         2026 03 18.7725  1.357799  0.563281  235.8672   56.6693    "
+    "4.3819  20260213  11.0  6.0  88P/Howell                                "
+    "               MPEC 2025-W75";
+const char kMachholzA[] =  // 316: fragments
+    "0141P      a  2026 04 23.3552  0.807476  0.735850  241.9375  153.4941   "
+    "13.9428  20260213  12.0 12.0  141P-A/Machholz                          "
+    "                MPEC 2015-KD9";
+const char kMachholzH[] =  // 317
+    "0141P      h  2026 04  1.7814  0.808377  0.734572  153.6235  241.8480   "
+    "14.0165  20260213  18.5  4.0  141P-H/Machholz                          "
+    "                MPC186636";
+const char kSoho[] =  // 13
+    "    PK03T120  2024 07  3.6542  0.594323  0.770023  219.8060  174.5686   "
+    "11.0202  20260213  17.0  4.0  P/2003 T12 (SOHO)                        "
+    "                MPC105235";
+
+// Comet spellings of other lists under --exact: the sections they give.
+TEST(ScanCometsExact, SpellingsOfOtherListsSelectTheirComet) {
+  // Halley's line with the designation JPL gives the comet of 146 BC, as
+  // the file would print it: a year before 1 keeps its sign.
+  const std::string ancient = with(102, "C/-146 P1       ", kHalley);
+  const std::string text = std::string(kHowell) + "\n" + kMachholzA + "\n" +
+                           kMachholzH + "\n" + kSoho + "\n" +
+                           kTsuchinshanAtlas + "\n" + ancient + "\n";
+  struct Case {
+    std::string name;
+    std::string sections;
+  };
+  const std::vector<Case> cases = {
+      {"88P", section_of(kHowell)},
+      {"8P", ""},  // never 88P, as 88P is never 188P
+      {"141P-A/Machholz", section_of(kMachholzA)},
+      {"141P-H", section_of(kMachholzH)},
+      {"141P-G/Machholz", ""},  // a fragment this file does not hold
+      {"Machholz", ""},         // two fragments share it
+      {"     P/2003 T12 (SOHO)", section_of(kSoho)},
+      {"C/2023 A3 (Tsuchinshan- ATLAS)", section_of(kTsuchinshanAtlas)},
+      // The designation alone, when the name is spelled otherwise.
+      {"C/2023 A3 (Tsuchinshan\xE2\x80\x93" "ATLAS)",
+       section_of(kTsuchinshanAtlas)},
+      {"     C/-146 P1", section_of(ancient)},
+  };
+  for (const Case& c : cases) {
+    test::StringReader reader(text, 1000);
+    const ExactIndex index = build_exact_index({c.name});
+    ScanOptions options;
+    options.path = "CometEls.txt";
+    std::string out;
+    options.write = [&](std::string_view block, Error*) {
+      out.append(block);
+      return true;
+    };
+    CometScan scan;
+    Error err;
+    ASSERT_TRUE(scan_comets(&reader, index, options, &scan, &err)) << err.what;
+    EXPECT_EQ(c.sections, out) << c.name;
+  }
 }
 
 }  // namespace

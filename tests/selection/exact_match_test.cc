@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "mpc_lines.h"
+#include "selection/spelling.h"
+#include "test_util.h"
 
 namespace orbitpick {
 namespace {
@@ -76,6 +78,100 @@ TEST(ExactNamesInLine, EveryIdentitySelectsItsObjectAndNothingElse) {
   exact_names_in_line(index, "", &hits);
   ASSERT_EQ(1u, hits.size());
   EXPECT_EQ("00433", names[hits[0]]);
+}
+
+TEST(ReadSpelling, TheNumberDecidesOnlyBesideOtherParts) {
+  struct Case {
+    const char* text;
+    const char* number;
+    const char* rest;
+    const char* parenthesis;
+    const char* head;
+  };
+  const std::vector<Case> cases = {
+      // JPL's full_name, with its leading blanks.
+      {"  1566 Icarus (1949 MA)", "1566", "Icarus", "1949 MA", "1566 Icarus"},
+      {"  4953 (1990 MU)", "4953", "", "1990 MU", "4953"},
+      {"       (2014 SM143)", "", "", "", ""},
+      {"1) Ceres", "1", "Ceres", "", ""},
+      {"(0433)Eros", "433", "Eros", "", ""},
+      {"1915 1953 EA", "1915", "1953 EA", "", ""},
+      {"523798 2017 CX33", "523798", "2017 CX33", "", ""},
+      // Wholes: a number alone, provisional and survey designations.
+      {"433", "", "", "", ""},
+      {"(433)", "", "", "", ""},
+      {"2004 PC112", "", "", "", ""},
+      {"2010 Lf64", "", "", "", ""},
+      {"2040 P-L", "", "", "", ""},
+      {"1234567890 Big", "", "", "", ""},
+      // Comets: the designation before the name in parentheses.
+      {"C/2020 K8 (Catalina- ATLAS)", "", "", "Catalina- ATLAS", "C/2020 K8"},
+      {"     P/2002 P2 (SOHO)", "", "", "SOHO", "P/2002 P2"},
+      {"88P", "", "", "", ""},
+      {"141P-G/Machholz", "", "", "", ""},
+      {"C/-146 P1", "", "", "", ""},
+      {"(433", "", "", "", ""},
+      {"", "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    const Spelling s = read_spelling(c.text);
+    EXPECT_EQ(c.number, s.number) << c.text;
+    EXPECT_EQ(c.rest, s.rest) << c.text;
+    EXPECT_EQ(c.parenthesis, s.parenthesis) << c.text;
+    EXPECT_EQ(c.head, s.head) << c.text;
+  }
+}
+
+// The spellings of other programs' lists against real NEA.txt lines (and
+// the project's own Ceres line): which lines each selects, and which it
+// only names through a part that is not its number (a check).
+TEST(ExactNamesInLine, SpellingsOfOtherListsSelectByTheirNumber) {
+  const std::string ceres = test::catalogue_line(1, "Ceres");
+  struct Case {
+    std::string name;
+    std::vector<std::string> selects;  // lines
+    std::vector<std::string> checks;
+  };
+  const std::vector<Case> cases = {
+      {"  1566 Icarus (1949 MA)", {kIcarus}, {kIcarus}},
+      {"4953 (1990 MU)", {k1990Mu}, {k1990Mu}},
+      {"       (2014 SM143)", {k2014Sm143}, {}},
+      {"1) Ceres", {ceres}, {ceres}},
+      {"1 Ceres", {ceres}, {ceres}},
+      // The catalogue holds no provisional designation of a numbered
+      // object: the number decides.
+      {"1915 1953 EA", {kQuetzalcoatl}, {}},
+      {"C\xC3\xA9r\xC3\xA8s", {ceres}, {}},    // Cérès, composed (NFC)
+      {"Ce\xCC\x81re\xCC\x80s", {ceres}, {}},  // decomposed (NFD)
+      // A number of one object and the name of another.
+      {"1 Eros", {ceres}, {kEros}},
+      {"1566 Icarus (1990 MU)", {kIcarus}, {kIcarus, k1990Mu}},
+      // Never the neighbours: 1566 is not 15660, 1949 MA alone is nothing.
+      {"15660 Icarus", {}, {kIcarus}},
+      {"1949 MA", {}, {}},
+      {"2014 SM14", {}, {}},
+  };
+  std::vector<std::string> names;
+  for (const Case& c : cases) names.push_back(c.name);
+  const ExactIndex index = build_exact_index(names);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::vector<std::string> selects;
+    std::vector<std::string> checks;
+    for (const std::string line : {std::string(kIcarus),
+                                   std::string(kQuetzalcoatl),
+                                   std::string(k1990Mu), std::string(k2014Sm143),
+                                   std::string(kEros), ceres}) {
+      std::vector<std::uint32_t> hits;
+      std::vector<std::uint32_t> checked;
+      exact_names_in_line(index, line, &hits, &checked);
+      if (std::count(hits.begin(), hits.end(), i) > 0) selects.push_back(line);
+      if (std::count(checked.begin(), checked.end(), i) > 0) {
+        checks.push_back(line);
+      }
+    }
+    EXPECT_EQ(cases[i].selects, selects) << cases[i].name;
+    EXPECT_EQ(cases[i].checks, checks) << cases[i].name;
+  }
 }
 
 }  // namespace
