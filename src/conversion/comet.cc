@@ -260,7 +260,23 @@ std::string_view comet_designation(std::string_view line) {
   return trim_view(field(line, kDesignation));
 }
 
-const LineKind kCometLines = {check_comet_line, write_comet_section,
+namespace {
+
+// A matched line: complete, and safe to copy into the INI file (the
+// elements, magnitudes and the designation, which names the section).
+bool check_matched_comet_line(std::string_view line, Error* err) {
+  static constexpr Column kCopied[] = {kPerihelionDistance, kEccentricity,
+                                       kPericenter,         kNode,
+                                       kInclination,        kMagnitude,
+                                       kSlope};
+  return check_comet_line(line, err) &&
+         check_copied_columns(line, kCopied, std::size(kCopied), kDesignation,
+                              err);
+}
+
+}  // namespace
+
+const LineKind kCometLines = {check_matched_comet_line, write_comet_section,
                               comet_designation, Source::kComets};
 
 CometIdentities comet_identities(std::string_view line) {
