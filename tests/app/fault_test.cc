@@ -1202,5 +1202,41 @@ TEST_F(FaultTest, CatalogueLineCannotWriteIntoOtherSections) {
   EXPECT_EQ(section_of(hygiea), read_file(dir.path("out.ini")));
 }
 
+TEST_F(FaultTest, CometFileMemoryFollowsItsCometLines) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit an address-space "
+                  "limit";
+#endif
+  // 160 MiB of empty lines after one comet line (the MPC's CometEls.txt
+  // line of 1P/Halley, 2026-02-13), in a gzip of a few hundred KB: the run
+  // must fit in 128 MiB of address space, by substrings and by whole
+  // designations.
+  constexpr rlim_t kAddressSpace = rlim_t{128} << 20;
+  const std::string halley =
+      "0001P         2061 08 10.6690  0.571790  0.967982  112.3617   59.4631  "
+      "162.1654  20260213   5.5  3.2  1P/Halley                            "
+      "                    MPEC 2025-W75";
+  write_file(dir.path("comets.gz"),
+             gzip(halley + "\n" + std::string(std::size_t{160} << 20, '\n'),
+                  1));
+  write_file(dir.path("list.csv"), "\"Name\"\n\"Ceres\"\n\"1P\"\n");
+  for (const bool exact : {false, true}) {
+    SCOPED_TRACE(exact);
+    std::vector<std::string> args = {"--comets", "comets.gz", "list.csv",
+                                     "MPCORB.DAT", "out.ini"};
+    if (exact) args.insert(args.begin(), "--exact");
+    const auto limit_memory = [] {
+      const rlimit limit = {kAddressSpace, kAddressSpace};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    };
+    const test::RunResult r = finish_orbitpick(
+        test::start_orbitpick_with(args, dir.dir(), limit_memory), dir.dir());
+    EXPECT_EQ(0, r.status) << r.err;
+    const std::string ini = read_file(dir.path("out.ini"));
+    EXPECT_EQ(0u, ini.find(section_of(catalogue_line(1, "Ceres"))));
+    EXPECT_NE(std::string::npos, ini.find("[1phalley]\n"));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
