@@ -483,6 +483,35 @@ echo "| \`orbitpick list_1000000.csv one_orbit.DAT out.ini\` | $(secs "$big_us")
 echo "| \`wc -l list_1000000.csv\` | $(secs "$bigwc_us")$bigwc_mark | | |"
 
 echo
+echo "## Reading a 100,000-line CSV list (JPL export layout, catalogue of one orbit)"
+echo
+log "100k-line CSV list"
+# As the JPL Small-Body Database writes it: full_name padded in quotes,
+# numbers bare; every fifth name has a comma inside its quotes.
+jpl=$work/sbdb_100000.csv
+awk 'BEGIN {
+    print "\"full_name\",\"spkid\",\"orbit_id\",\"a\",\"e\",\"i\""
+    for (i = 1; i <= 100000; i++) {
+        name = (i % 5 ? sprintf("Name%d", i) : sprintf("Name, %d", i))
+        printf "\"%7d %s (%d AB%d)\",%d,\"JPL %d\",%.3f,%.4f,%.2f\n",
+            i, name, 1900 + i % 120, i % 1000, 20000000 + i, i % 300,
+            1 + i % 7 / 3, i % 97 / 100, i % 180
+    }
+}' >"$jpl"
+measure "orbitpick csv 100k" /dev/null 0 "$orbitpick" --list-format csv "$jpl" "$one_orbit" "$ini"
+csv_us=$median csv_mark=$(mark)
+measure "orbitpick auto 100k" /dev/null 0 "$orbitpick" --list-format auto "$jpl" "$one_orbit" "$ini"
+auto_us=$median auto_mark=$(mark)
+measure "wc 100k csv" /dev/null 0 wc -l "$jpl"
+csvwc_us=$median csvwc_mark=$(mark)
+[[ -n $csv_mark$auto_mark$csvwc_mark ]] && any_single=1
+echo "| command | s | / wc -l |"
+echo "|---|---:|---:|"
+echo "| \`orbitpick --list-format csv sbdb_100000.csv one_orbit.DAT out.ini\` | $(secs "$csv_us")$csv_mark | $(ratio "$csv_us" "$csvwc_us") |"
+echo "| \`orbitpick --list-format auto sbdb_100000.csv one_orbit.DAT out.ini\` | $(secs "$auto_us")$auto_mark | $(ratio "$auto_us" "$csvwc_us") |"
+echo "| \`wc -l sbdb_100000.csv\` ($(stat -c %s "$jpl") bytes) | $(secs "$csvwc_us")$csvwc_mark | 1.00 |"
+
+echo
 if ((any_single)); then
     echo "\\* single timed run: the warm-up took over $((slow_us / 1000000)) s."
     echo

@@ -27,7 +27,8 @@ fuzzer_runtime() {
 
 # Package, then the command that tells it is already there. A tool found on
 # the PATH counts, wherever it came from; a library counts when its Debian
-# package is installed. libisal-dev is optional (CMake uses ISA-L's faster
+# package is installed. nlohmann-json3-dev reads Stellarium's observing
+# lists (--list-format json). libisal-dev is optional (CMake uses ISA-L's faster
 # inflater when it finds it) and installed for both.
 program=(
   "cmake command -v cmake"
@@ -35,6 +36,7 @@ program=(
   "make command -v make"
   "zlib1g-dev installed zlib1g-dev"
   "libisal-dev installed libisal-dev"
+  "nlohmann-json3-dev installed nlohmann-json3-dev"
 )
 tests=("libgtest-dev installed libgtest-dev")
 windows=(

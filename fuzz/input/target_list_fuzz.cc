@@ -32,19 +32,35 @@ void reference_list(std::string_view csv, std::vector<std::string>* list,
   std::string name;
   Error reason;
   std::size_t begin = 0;
+  std::size_t unquoted = 0;
+  std::size_t first_unquoted = 0;
   while (begin < csv.size()) {
     std::size_t end = csv.find('\n', begin);
     if (end == std::string_view::npos) end = csv.size();
     ++number;
+    const std::string_view line = csv.substr(begin, end - begin);
     if (number > 1) {
-      if (!parse_list_line(csv.substr(begin, end - begin), &name, &reason)) {
+      if (!parse_list_line(line, &name, &reason)) {
         warnings->push_back("orbitpick: list.csv:" + std::to_string(number) +
                             ": " + reason.what + "; line skipped");
       } else if (!name.empty()) {
         list->push_back(name);
+      } else if (line.find_first_of(",;\t") != std::string_view::npos &&
+                 line.find_first_not_of(" \t\r") != std::string_view::npos) {
+        if (unquoted++ == 0) first_unquoted = number;
       }
     }
     begin = end + 1;
+  }
+  // A list that names nothing is one error, without a warning per line.
+  if (list->empty()) warnings->clear();
+  if (unquoted > 0 && !list->empty()) {
+    warnings->push_back(
+        "orbitpick: list.csv:" + std::to_string(first_unquoted) + ": " +
+        std::to_string(unquoted) +
+        (unquoted == 1 ? " line holds" : " lines hold") +
+        " fields but no double quote and " + (unquoted == 1 ? "was" : "were") +
+        " skipped (this is the first); --list-format csv reads them");
   }
   std::sort(list->begin(), list->end());
   list->erase(std::unique(list->begin(), list->end()), list->end());

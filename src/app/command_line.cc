@@ -22,7 +22,7 @@ bool looks_like_option(const std::string& arg) {
 // was given before (the one to be used would be a guess).
 bool take_value(const std::vector<std::string>& args, std::size_t* i,
                 const char* name, std::string* value, bool* matched,
-                Error* err) {
+                Error* err, const char* needs = "a file") {
   const std::string& arg = args[*i];
   const std::string with_equals = std::string(name) + "=";
   *matched = false;
@@ -35,12 +35,16 @@ bool take_value(const std::vector<std::string>& args, std::size_t* i,
     *value = arg.substr(with_equals.size());
   } else if (arg == name) {
     *matched = true;
-    if (*i + 1 >= args.size()) return fail(err, "option " + arg + " needs a file");
+    if (*i + 1 >= args.size()) {
+      return fail(err, "option " + arg + " needs " + needs);
+    }
     *value = args[++*i];
   } else {
     return true;
   }
-  if (value->empty()) return fail(err, "option " + std::string(name) + " needs a file");
+  if (value->empty()) {
+    return fail(err, "option " + std::string(name) + " needs " + needs);
+  }
   return true;
 }
 
@@ -96,9 +100,34 @@ bool parse_command_line(const std::vector<std::string>& args,
         return false;
       }
       if (matched) continue;
+      std::string format;
+      if (!take_value(args, &i, "--list-format", &format, &matched, err,
+                      "a format")) {
+        return false;
+      }
+      if (matched) {
+        if (!parse_list_format(format, &o.list.format)) {
+          return fail(err, "unknown list format " + format +
+                               " (quoted, csv, text, json, edb or auto)");
+        }
+        continue;
+      }
+      if (!take_value(args, &i, "--column", &o.list.column, &matched, err,
+                      "a column")) {
+        return false;
+      }
+      if (matched) continue;
       return fail(err, "unknown option " + arg);
     }
   }
+  const ListFormat format = o.list.format;
+  if (!o.list.column.empty() && format != ListFormat::kCsv &&
+      format != ListFormat::kAuto) {
+    return fail(err, "option --column needs --list-format csv or auto");
+  }
+  // Lists from other programs spell designations whole; a substring of
+  // "1566 Icarus (1949 MA)" is in no catalogue line.
+  if (format != ListFormat::kQuoted) o.exact = true;
   if (paths.size() < 3) {
     line->command = Command::kUsage;
     return true;
@@ -139,6 +168,21 @@ const char* help_text() {
       "  --base FILE    like --merge, but start from FILE (only read)\n"
       "  --comets FILE  also look the names up in the comet catalogue FILE\n"
       "                 (CometEls.txt, plain or gzip; - for standard input)\n"
+      "  --list-format FORMAT\n"
+      "                 how LIST is laid out; any but quoted implies --exact:\n"
+      "                   quoted  a header, then each name first on its line in\n"
+      "                           double quotes (the default)\n"
+      "                   csv     CSV with a header (JPL Small-Body Database,\n"
+      "                           spreadsheets): , ; or tab, quotes optional\n"
+      "                   text    one object a line, the designation it starts\n"
+      "                           with; blank lines and # comments skipped\n"
+      "                   json    Stellarium's observing list (.sol): its minor\n"
+      "                           planets and comets\n"
+      "                   edb     XEphem: the first field of each line\n"
+      "                   auto    told from the content, and named on stderr\n"
+      "  --column NAME|N  the CSV column of the designations, by header (case\n"
+      "                 ignored) or number from 1; default: full_name,\n"
+      "                 designation, pdes, ..., name, else the first column\n"
       "  -h, --help     print this help and exit\n"
       "  --version      print the version and exit\n"
       "  --             end of options\n"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "input/list_format.h"
 
 namespace orbitpick {
 
@@ -27,6 +28,9 @@ struct RunOptions {
   bool merge = false;        // --merge or --base: update, do not replace
   std::string base_path;     // --base FILE: merge into FILE's content
   std::string comets_path;   // --comets FILE: the comet catalogue too
+  // --list-format and --column: how the list is read. Any layout but the
+  // default one implies --exact.
+  ListOptions list;
 };
 
 enum class Command {

@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/command_line.h"
@@ -23,7 +24,7 @@
 #include "conversion/comet.h"
 #include "input/input_file.h"
 #include "input/line_reader.h"
-#include "input/target_list.h"
+#include "input/list_format.h"
 #include "input/targets.h"
 #include "input/whole_file.h"
 #include "output/ini_merge.h"
@@ -159,24 +160,20 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
   return true;
 }
 
-// The observing list: its names, sorted and distinct, and the line where
-// each first stands.
+// The observing list, in the layout asked for: its names, sorted and
+// distinct, and the line where each first stands. A list that names
+// nothing is an error: an empty INI over the old one would look like
+// success.
 bool read_targets(const RunOptions& o, Reader* list, TargetList* targets,
                   Error* err) {
   LineBuffer lines;
   init_line_buffer(&lines, list);
-  if (!read_target_list(&lines, o.list_path, print_warning, &targets->names,
-                        &targets->first_lines, err)) {
+  ListRead read;
+  if (!read_list(&lines, o.list_path, o.list, print_warning, &read, err)) {
     return false;
   }
-  if (targets->names.empty()) {
-    // An export without quotes, an empty file or swapped arguments: an
-    // empty INI over the old one would look like success.
-    return fail(err, o.list_path,
-                "no object names: expected a header line, then one object "
-                "per line whose first field is its name in double quotes "
-                "(\"Ceres\",...)");
-  }
+  targets->names = std::move(read.names);
+  targets->first_lines = std::move(read.first_lines);
   return true;
 }
 

@@ -3,8 +3,10 @@
 #include "input/target_list.h"
 
 #include <algorithm>
-#include <cstring>
 #include <numeric>
+#include <utility>
+
+#include "input/list_read.h"
 
 namespace orbitpick {
 
@@ -59,52 +61,65 @@ bool read_target_list(LineBuffer* lines, const std::string& path,
                       std::vector<std::int64_t>* first_lines, Error* err) {
   list->clear();
   *err = Error();
+  ListRead read;
   std::string name;
   Error skip;
-  std::int64_t line_number = 0;
-  std::vector<std::int64_t> name_lines;  // of each name read, in file order
-  std::string_view run;
-  LinesRead got;
-  while ((got = next_lines(lines, &run, err)) == LinesRead::kRun) {
-    std::string_view line;
-    while (take_line(&run, &line)) {
-      ++line_number;
-      if (line_number == 1) continue;
-      if (!parse_list_line(line, &name, &skip)) {
-        warn(format_line_warning(path, line_number,
-                                 skip.what + "; line skipped"));
-      } else if (!name.empty()) {
-        list->push_back(name);
-        if (first_lines != nullptr) name_lines.push_back(line_number);
-      }
-    }
-  }
-  if (got == LinesRead::kFailed) {
+  // Until a line gives a name the warnings wait: a list that gives none is
+  // refused in one message, not after a warning for each of its lines.
+  std::vector<std::pair<std::int64_t, std::string>> waiting;
+  // Rows of several fields without a double quote: what a spreadsheet
+  // writes for the names that need no quoting.
+  std::int64_t unquoted = 0;
+  std::int64_t first_unquoted = 0;
+  const bool read_all = for_each_line(
+      lines,
+      [&](std::string_view line, std::int64_t number) {
+        if (number == 1) return;
+        if (!parse_list_line(line, &name, &skip)) {
+          std::string why = skip.what + "; line skipped";
+          if (read.names.empty()) {
+            waiting.emplace_back(number, std::move(why));
+          } else {
+            warn(format_line_warning(path, number, why));
+          }
+        } else if (!name.empty()) {
+          if (read.names.empty()) {
+            for (const auto& w : waiting) {
+              warn(format_line_warning(path, w.first, w.second));
+            }
+            waiting.clear();
+          }
+          add_name(&read, name, number);
+        } else if (line.find_first_of(",;\t") != std::string_view::npos &&
+                   !trim_view(line).empty()) {
+          if (unquoted++ == 0) first_unquoted = number;
+        }
+      },
+      err);
+  if (!read_all) {
     name_path(err, path);
     return false;
   }
+  if (unquoted > 0 && !read.names.empty()) {
+    // A spreadsheet quotes only the names that need it (those with a comma):
+    // the bare ones would otherwise be lost without a word.
+    warn(format_line_warning(
+        path, first_unquoted,
+        std::to_string(unquoted) +
+            (unquoted == 1 ? " line holds" : " lines hold") +
+            " fields but no double quote and " +
+            (unquoted == 1 ? "was" : "were") +
+            " skipped (this is the first); --list-format csv reads them"));
+  }
   if (first_lines == nullptr) {
+    *list = std::move(read.names);
     std::sort(list->begin(), list->end());
     remove(*list);
     return true;
   }
-  // Sorted with their lines, equal names in file order: the first of each
-  // run of equal names is where the name first stands.
-  std::vector<std::uint32_t> order(list->size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::uint32_t a, std::uint32_t b) {
-                     return (*list)[a] < (*list)[b];
-                   });
-  std::vector<std::string> sorted;
-  sorted.reserve(list->size());
-  first_lines->clear();
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    if (!sorted.empty() && (*list)[order[i]] == sorted.back()) continue;
-    sorted.push_back(std::move((*list)[order[i]]));
-    first_lines->push_back(name_lines[order[i]]);
-  }
-  *list = std::move(sorted);
+  finish_list(&read);
+  *list = std::move(read.names);
+  *first_lines = std::move(read.first_lines);
   return true;
 }
 

@@ -331,3 +331,35 @@ TEST_F(CliTest, ExactReadsTheSpellingsOfOtherLists) {
 
 }  // namespace
 }  // namespace orbitpick
+
+namespace orbitpick {
+namespace {
+
+// A planner's table read as told from its content: whole designations are
+// matched (Pan is not in 1993 SB's computer column), and the notes, divider
+// and header are counted in one line.
+TEST_F(CliTest, ListFormatAutoReadsAPlannerTable) {
+  using namespace test::mpc;
+  std::string pan_elsewhere = k1993Sb;
+  pan_elsewhere.replace(150, 8, "Pan     ");
+  write_file(dir.path("NEA.txt"), std::string(kEros) + "\n" + kPan + "\n" +
+                                      kPluto + "\n" + pan_elsewhere + "\n");
+  write_file(dir.path("list.txt"),
+             "# tonight\ndesignation  priority\n---\n"
+             "  433 Eros   1\n\"Pan\"  2\nZwicky\n");
+  const test::RunResult r = run_orbitpick(
+      {"--list-format", "auto", "list.txt", "NEA.txt", "out.ini"}, dir.dir());
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(section_of(kEros) + section_of(kPan),
+            read_file(dir.path("out.ini")));
+  EXPECT_EQ(
+      "orbitpick: list.txt: read as text, the designation each line starts "
+      "with\n"
+      "orbitpick: list.txt: 2 lines hold no object (the first is line 2)\n"
+      "orbitpick: list.txt:6: \"Zwicky\" is in no catalogue line\n"
+      "orbitpick: list.txt: 3 objects: 2 found, 1 in no catalogue line\n",
+      r.err);
+}
+
+}  // namespace
+}  // namespace orbitpick

@@ -73,12 +73,47 @@ TEST(ParseCommandLine, BadOptionsNameThemselves) {
       {{"-x", "a", "b", "c"}, "unknown option -x"},
       {{"a", "b", "--base"}, "option --base needs a file"},
       {{"--comets=", "a", "b", "c"}, "option --comets needs a file"},
+      {{"--list-format", "xls", "a", "b", "c"},
+       "unknown list format xls (quoted, csv, text, json, edb or auto)"},
+      {{"a", "b", "--list-format"}, "option --list-format needs a format"},
+      {{"--column", "pdes", "--list-format", "text", "a", "b", "c"},
+       "option --column needs --list-format csv or auto"},
+      {{"--column", "pdes", "a", "b", "c"},
+       "option --column needs --list-format csv or auto"},
   };
   for (const auto& [args, what] : cases) {
     CommandLine line;
     Error err;
     EXPECT_FALSE(parse_command_line(args, &line, &err)) << what;
     EXPECT_EQ(what, err.what);
+  }
+}
+
+TEST(ParseCommandLine, EveryListLayoutButQuotedMatchesWholeDesignations) {
+  const struct {
+    Args options;
+    ListFormat format;
+    bool exact;
+    const char* column;
+  } cases[] = {
+      {{}, ListFormat::kQuoted, false, ""},
+      {{"--list-format=quoted"}, ListFormat::kQuoted, false, ""},
+      {{"--list-format", "csv", "--column", "pdes"}, ListFormat::kCsv, true,
+       "pdes"},
+      {{"--list-format=text"}, ListFormat::kText, true, ""},
+      {{"--list-format=json"}, ListFormat::kJson, true, ""},
+      {{"--list-format=edb"}, ListFormat::kEdb, true, ""},
+      {{"--column=3", "--list-format=auto"}, ListFormat::kAuto, true, "3"},
+  };
+  for (const auto& c : cases) {
+    Args args = c.options;
+    args.insert(args.end(), {"a", "b", "c"});
+    CommandLine line;
+    Error err;
+    ASSERT_TRUE(parse_command_line(args, &line, &err)) << err.what;
+    EXPECT_EQ(c.format, line.options.list.format);
+    EXPECT_EQ(c.exact, line.options.exact);
+    EXPECT_EQ(c.column, line.options.list.column);
   }
 }
 

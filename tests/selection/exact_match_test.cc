@@ -157,7 +157,7 @@ TEST(ExactNamesInLine, SpellingsOfOtherListsSelectByTheirNumber) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     std::vector<std::string> selects;
     std::vector<std::string> checks;
-    for (const std::string line : {std::string(kIcarus),
+    for (const std::string& line : {std::string(kIcarus),
                                    std::string(kQuetzalcoatl),
                                    std::string(k1990Mu), std::string(k2014Sm143),
                                    std::string(kEros), ceres}) {
