@@ -151,13 +151,10 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
                   "use --base FILE");
     }
   }
-  if (!read_whole_file(base->path, &base->text, err)) return false;
-  if (!check_ini_text(base->text, err)) {
-    base->text.clear();
-    name_path(err, base->path);
-    return false;
-  }
-  return true;
+  // Checked while it is read: /dev/zero or an endless FIFO as the base
+  // fails at once rather than when the memory runs out.
+  constexpr TextLimits kBaseLimits = {std::size_t{1} << 30, "any INI file"};
+  return read_text_file(base->path, kBaseLimits, &base->text, err);
 }
 
 // The observing list, in the layout asked for: its names, sorted and

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "conversion/section_keys.h"
+#include "input/whole_file.h"
 
 namespace orbitpick {
 namespace {
@@ -252,12 +253,7 @@ std::string_view first_line_end(std::string_view text) {
 }  // namespace
 
 bool check_ini_text(std::string_view text, Error* err) {
-  if (text.empty()) return true;
-  const void* nul = std::memchr(text.data(), '\0', text.size());
-  if (nul == nullptr) return true;
-  const std::size_t at = static_cast<const char*>(nul) - text.data();
-  return fail(err, "holds a NUL byte at offset " + std::to_string(at) +
-                       ": not a text file");
+  return check_no_nul(text, 0, err);
 }
 
 namespace {

@@ -1238,5 +1238,56 @@ TEST_F(FaultTest, CometFileMemoryFollowsItsCometLines) {
   }
 }
 
+TEST_F(FaultTest, EndlessOrHugeBaseFailsAtOnce) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit an address-space "
+                  "limit";
+#endif
+  // /dev/zero is refused at its first block; a file (sparse here) of more
+  // than 1 GiB before it is read. The address-space limit keeps a run that
+  // reads on from taking the machine's memory.
+  constexpr rlim_t kAddressSpace = rlim_t{512} << 20;
+  for (const char* name : {"big.ini", "out.ini"}) {
+    const int fd = open(dir.path(name).c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_LE(0, fd);
+    ASSERT_EQ(0, ftruncate(fd, off_t{2} << 30));
+    close(fd);
+  }
+  struct Case {
+    std::vector<std::string> options;
+    std::string err;
+  };
+  const std::string huge =
+      ": larger than 1073741824 bytes, more than any INI file holds\n";
+  const std::vector<Case> cases = {
+      {{"--base", "/dev/zero"},
+       "orbitpick: /dev/zero: holds a NUL byte at offset 0: not a text "
+       "file\n"},
+      {{"--base", "big.ini"}, "orbitpick: big.ini" + huge},
+      {{"--merge"}, "orbitpick: out.ini" + huge},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    std::vector<std::string> args = c.options;
+    for (const char* path : {"list.csv", "MPCORB.DAT", "out.ini"}) {
+      args.push_back(path);
+    }
+    const auto limit_memory = [] {
+      const rlimit limit = {kAddressSpace, kAddressSpace};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    };
+    bool in_time = false;
+    const test::RunResult r = finish_within(
+        test::start_orbitpick_with(args, dir.dir(), limit_memory), dir.dir(),
+        60, &in_time);
+    EXPECT_TRUE(in_time);
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(c.err, r.err);
+    EXPECT_EQ((off_t{2} << 30), static_cast<off_t>(
+                                    fs::file_size(dir.path("out.ini"))));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
