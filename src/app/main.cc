@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -385,5 +386,13 @@ int main(int argc, char** argv) {
     print_warning("orbitpick: ignoring the arguments after " +
                   line.options.output_path + ":" + ignored);
   }
-  return run_guarded(line.options);
+  const int status = run_guarded(line.options);
+  if (status != kExitSuccess) {
+    // A thread may still wait in a read of standard input that sends
+    // nothing; the normal exit, which closes the streams, could wait on it.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+  }
+  return status;
 }

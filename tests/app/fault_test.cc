@@ -1289,5 +1289,43 @@ TEST_F(FaultTest, EndlessOrHugeBaseFailsAtOnce) {
   }
 }
 
+TEST_F(FaultTest, ErrorEndsTheRunWhileStandardInputStalls) {
+  // Standard input is a pipe that sends nothing and stays open: an error
+  // found in the other inputs must end the run at once, not once the pipe
+  // closes (the list is checked before standard input is waited for, and
+  // the thread reading it ahead is not waited for).
+  write_file(dir.path("empty.dat"), "");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;  // how the one message starts
+  };
+  const std::vector<Case> cases = {
+      {{"empty.csv", "-", "out.ini"}, "orbitpick: empty.csv: no object names"},
+      {{"--comets", "-", "list.csv", "empty.dat", "out.ini"},
+       "orbitpick: empty.dat: no orbit lines"},
+  };
+  write_file(dir.path("empty.csv"), "\"Name\"\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    int feed[2];
+    ASSERT_EQ(0, pipe2(feed, O_CLOEXEC));
+    const int pid = test::start_orbitpick_with(c.args, dir.dir(), [&] {
+      if (dup2(feed[0], 0) != 0) _exit(126);
+    });
+    close(feed[0]);
+    bool in_time = false;
+    const test::RunResult r = finish_within(pid, dir.dir(), 20, &in_time);
+    close(feed[1]);
+    EXPECT_TRUE(in_time) << "the run waited for standard input";
+    EXPECT_EQ(1, r.status);
+    EXPECT_EQ(0u, r.err.rfind(c.err, 0)) << r.err;
+    EXPECT_EQ(1, std::count(r.err.begin(), r.err.end(), '\n'));
+    EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
+    EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "empty.csv",
+                                        "empty.dat", "list.csv", "out.ini"}),
+              list_dir(dir.dir()));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
