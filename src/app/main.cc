@@ -313,6 +313,12 @@ int run(const RunOptions& o) {
   Error err;
   Inputs in;
   if (!open_inputs(o, &in, &err)) return fail_run(err);
+  // A merge locks its output from the reading of the base to the rename,
+  // and renames only over the file it read.
+  OutputLock lock;
+  if (o.merge && !lock_output(o.output_path, &lock, &err)) {
+    return fail_run(err);
+  }
   Base base;
   if (o.merge && !read_base(o, &base, &err)) return fail_run(err);
   OutputFile ini;  // discarded on every return before it is committed
@@ -335,7 +341,9 @@ int run(const RunOptions& o) {
   if (o.merge && !write_merged(base, sections, &ini, &counts, &err)) {
     return fail_run(err);
   }
-  if (!commit_output(&ini, &err)) return fail_run(err);
+  if (!commit_output(&ini, &err, o.merge ? &lock : nullptr)) {
+    return fail_run(err);
+  }
 
   print_account(o, targets, selection);
   if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));

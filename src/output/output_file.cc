@@ -17,6 +17,7 @@
 
 #include "base/file_path.h"
 #include "base/process.h"
+#include "output/output_lock.h"
 
 namespace orbitpick {
 namespace {
@@ -208,6 +209,33 @@ void sync_directory(const fs::path& target) {
 }
 #endif
 
+// Renames "temp" over "target"; with "no_replace", fails setting *exists
+// rather than replace a file there, where the file system can tell. Sets
+// *why on failure.
+bool rename_into_place(const fs::path& temp, const fs::path& target,
+                       bool no_replace, bool* exists, std::string* why) {
+  *exists = false;
+#if defined(__linux__)
+  if (no_replace) {
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+      return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+      *exists = errno == EEXIST;
+      *why = std::strerror(errno);
+      return false;
+    }
+  }
+#else
+  (void)no_replace;
+#endif
+  std::error_code ec;
+  fs::rename(temp, target, ec);
+  if (ec) *why = ec.message();
+  return !ec;
+}
+
 }  // namespace
 
 bool check_output_is_not_input(const std::string& output,
@@ -331,7 +359,7 @@ bool write_output(OutputFile* out, std::string_view data, Error* err) {
   return true;
 }
 
-bool commit_output(OutputFile* out, Error* err) {
+bool commit_output(OutputFile* out, Error* err, const OutputLock* unchanged) {
   errno = 0;
   bool ok = std::fflush(out->file) == 0;
 #if !defined(_WIN32)
@@ -347,10 +375,23 @@ bool commit_output(OutputFile* out, Error* err) {
     ok = fail(err, out->path, std::strerror(errno != 0 ? errno : EIO));
   }
   out->file = nullptr;
+  if (ok && !out->temp.empty() && unchanged != nullptr &&
+      !check_output_unchanged(*unchanged, out->target, err)) {
+    ok = fail(err, out->path, err->what);
+  }
   if (ok && !out->temp.empty()) {
-    std::error_code ec;
-    fs::rename(out->temp, out->target, ec);
-    if (ec) ok = fail(err, out->path, ec.message());
+    const bool no_replace = unchanged != nullptr && !unchanged->existed;
+    bool exists = false;
+    std::string why;
+    if (!rename_into_place(out->temp, out->target, no_replace, &exists,
+                           &why)) {
+      ok = false;
+      // A file made meanwhile where there was none: not to be replaced.
+      if (!exists || check_output_unchanged(*unchanged, out->target, err)) {
+        fail(err, why);
+      }
+      err->path = out->path;
+    }
   }
   if (!ok) {
     discard_output(out);

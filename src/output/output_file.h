@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/diagnostics.h"
+#include "output/output_lock.h"
 
 namespace orbitpick {
 
@@ -78,7 +79,11 @@ bool write_output(OutputFile* out, std::string_view data, Error* err);
 /// the destination and syncs the directory, so that the rename survives a
 /// power loss. On failure discards it (the destination keeps its old
 /// contents).
-bool commit_output(OutputFile* out, Error* err);
+/// With "unchanged" (the lock a merge took), the rename is refused when
+/// the destination is no longer the file, or the absence of one, that was
+/// locked (see check_output_unchanged).
+bool commit_output(OutputFile* out, Error* err,
+                   const OutputLock* unchanged = nullptr);
 
 /// Closes the file and removes the temporary one; the destination is left as
 /// it was. Safe to call on an output that is not open.

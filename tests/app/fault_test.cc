@@ -1327,5 +1327,89 @@ TEST_F(FaultTest, ErrorEndsTheRunWhileStandardInputStalls) {
   }
 }
 
+// Waits until the run "pid", started in "dir", has printed " begin": its
+// base is read and its output locked. False when it ends first.
+bool wait_for_begin(int pid, const std::string& dir) {
+  for (int i = 0; i < 2000; ++i) {
+    std::error_code ec;
+    if (fs::exists(dir + "/.stdout", ec) &&
+        read_file(dir + "/.stdout").find(" begin\n") != std::string::npos) {
+      return true;
+    }
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(pid), &info,
+               WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid) {
+      return false;
+    }
+    usleep(10 * 1000);
+  }
+  return false;
+}
+
+TEST_F(FaultTest, MergeLocksItsOutputAndRenamesOnlyOverWhatItRead) {
+  IgnoreSigpipe ignore_sigpipe;
+  // Run A merges while its catalogue stalls in a FIFO; meanwhile a second
+  // merge is refused, and a change made by another program (in place, by
+  // a rename, or a file made where there was none) makes A refuse to
+  // rename its stale copy over it.
+  fs::create_directory(dir.path("b"));
+  write_file(dir.path("b/list.csv"), "\"Name\"\n\"Eros\"\n");
+  const std::string header = catalogue_header();
+  const std::string rest =
+      read_file(dir.path("MPCORB.DAT")).substr(header.size());
+  const std::string changed = "[433eros]\nname = edited meanwhile\n";
+  const std::string refusal =
+      "orbitpick: out.ini: changed since it was read (by another program or "
+      "run); not replaced, so that no change is lost\n";
+  enum Meanwhile { kSecondMerge, kEditInPlace, kRenameOver, kCreate };
+  for (const Meanwhile meanwhile :
+       {kSecondMerge, kEditInPlace, kRenameOver, kCreate}) {
+    SCOPED_TRACE(meanwhile);
+    if (meanwhile == kCreate) {
+      fs::remove(dir.path("out.ini"));
+    } else {
+      write_file(dir.path("out.ini"), kOldIni);
+    }
+    ASSERT_EQ(0, mkfifo(dir.path("feed.dat").c_str(), 0600));
+    const int pid = start_orbitpick({"--merge", "list.csv", "feed.dat",
+                                     "out.ini"},
+                                    dir.dir());
+    const int fifo = open_fifo_writer(pid, dir.path("feed.dat"));
+    ASSERT_LE(0, fifo);
+    EXPECT_TRUE(write_all(fifo, header));
+    ASSERT_TRUE(wait_for_begin(pid, dir.dir()));
+    if (meanwhile == kSecondMerge) {
+      const test::RunResult b = run_orbitpick(
+          {"--merge", "list.csv", "../MPCORB.DAT", "../out.ini"},
+          dir.path("b"));
+      EXPECT_EQ(1, b.status);
+      EXPECT_EQ("orbitpick: ../out.ini: another run is merging into it; try "
+                "again when that one has finished\n",
+                b.err);
+      EXPECT_EQ(kOldIni, read_file(dir.path("out.ini")));
+    } else if (meanwhile == kRenameOver) {
+      write_file(dir.path("b/new.ini"), changed);
+      fs::rename(dir.path("b/new.ini"), dir.path("out.ini"));
+    } else {
+      write_file(dir.path("out.ini"), changed);
+    }
+    EXPECT_TRUE(write_all(fifo, rest));
+    close(fifo);
+    const test::RunResult a = finish_orbitpick(pid, dir.dir());
+    if (meanwhile == kSecondMerge) {
+      EXPECT_EQ(0, a.status) << a.err;
+    } else {
+      EXPECT_EQ(1, a.status);
+      EXPECT_EQ(refusal, a.err);
+      EXPECT_EQ(changed, read_file(dir.path("out.ini")));
+    }
+    fs::remove(dir.path("feed.dat"));
+    EXPECT_EQ((std::vector<std::string>{"MPCORB.DAT", "b", "list.csv",
+                                        "out.ini"}),
+              list_dir(dir.dir()));
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
