@@ -195,7 +195,7 @@ void select_targets(const RunOptions& o, const TargetList& targets,
 }
 
 // Where the scans hand their sections: straight into the output, or, with
-// --merge, gathered whole for the merge.
+// --merge, to the merge, which keeps of them only what the base needs.
 using SectionSink = std::function<bool(std::string_view block, Error* err)>;
 
 SectionSink write_into(OutputFile* ini) {
@@ -204,14 +204,16 @@ SectionSink write_into(OutputFile* ini) {
   };
 }
 
-SectionSink gather_into(std::string* sections, const std::string& output) {
-  return [sections, &output](std::string_view block, Error* err) {
+SectionSink merge_into(IniMerge* merge, const std::string& output) {
+  return [merge, &output](std::string_view block, Error* err) {
+    bool added = false;
     try {
-      sections->append(block);
+      added = merge->add(block, err);
     } catch (const std::bad_alloc&) {
-      return fail(err, output, std::strerror(ENOMEM));
+      fail(err, std::strerror(ENOMEM));
     }
-    return true;
+    if (!added) name_path(err, output);
+    return added;
   };
 }
 
@@ -256,13 +258,16 @@ bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
 }
 
 // The base with the new sections merged in, written to the output.
-bool write_merged(const Base& base, const std::string& sections,
-                  OutputFile* ini, MergeCounts* counts, Error* err) {
-  if (!merge_ini(base.text, sections, write_into(ini), counts, err)) {
-    name_path(err, base.path);
-    return false;
+bool write_merged(const Base& base, IniMerge* merge, OutputFile* ini,
+                  MergeCounts* counts, Error* err) {
+  bool merged = false;
+  try {
+    merged = merge->finish(write_into(ini), counts, err);
+  } catch (const std::bad_alloc&) {
+    fail(err, std::strerror(ENOMEM));
   }
-  return true;
+  if (!merged) name_path(err, base.path);
+  return merged;
 }
 
 // The account of the names on stderr. Written in blocks: a list of 200,000
@@ -321,6 +326,11 @@ int run(const RunOptions& o) {
   }
   Base base;
   if (o.merge && !read_base(o, &base, &err)) return fail_run(err);
+  IniMerge merge;
+  if (o.merge && !merge.start(base.text, &err)) {
+    name_path(&err, base.path);
+    return fail_run(err);
+  }
   OutputFile ini;  // discarded on every return before it is committed
   if (!open_output(o.output_path, &ini, &err)) return fail_run(err);
   print_begin();
@@ -330,15 +340,14 @@ int run(const RunOptions& o) {
   Selection selection;
   select_targets(o, targets, &selection);
 
-  std::string sections;  // with --merge: every new section
   const SectionSink sink =
-      o.merge ? gather_into(&sections, o.output_path) : write_into(&ini);
+      o.merge ? merge_into(&merge, o.output_path) : write_into(&ini);
   Scans scans;
   if (!scan_inputs(o, in, &selection, sink, &scans, &err)) {
     return fail_run(err);
   }
   MergeCounts counts;
-  if (o.merge && !write_merged(base, sections, &ini, &counts, &err)) {
+  if (o.merge && !write_merged(base, &merge, &ini, &counts, &err)) {
     return fail_run(err);
   }
   if (!commit_output(&ini, &err, o.merge ? &lock : nullptr)) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -128,49 +129,36 @@ bool key_line(std::string_view line, KeyLine* out) {
 // One key of a new section: its value (the last non-empty one given) and
 // its whole line as orbitpick wrote it, for adding it to a base section.
 struct NewKey {
-  std::string_view key;
-  std::string_view value;
-  std::string_view line;
+  std::string key;
+  std::string value;
+  std::string line;
 };
 
-// A new section, all its occurrences in "sections" taken together.
+// The new sections named like one base section, all their occurrences
+// taken together.
 struct NewSection {
   std::vector<NewKey> keys;
-  std::vector<std::string_view> last_lines;  // its last occurrence, whole
-  bool in_base = false;
+  bool given = false;  // a new section has this name
 };
 
-void read_new_sections(std::string_view sections, std::vector<NewSection>* news,
-                       std::unordered_map<std::string, std::size_t>* index) {
-  LineSplitter lines(sections, 0);
+// Adds the key lines of one new section to "update".
+void fold_keys(std::string_view section, NewSection* update) {
+  LineSplitter lines(section, 0);
   std::size_t begin, end, next;
-  NewSection* current = nullptr;
   while (lines.next(&begin, &end, &next)) {
-    const std::string_view line = sections.substr(begin, end - begin);
-    std::string_view name;
-    if (section_name(line, &name)) {
-      std::string lowered(name);
-      for (char& c : lowered) c = lower(c);
-      const auto [it, is_new] = index->emplace(lowered, news->size());
-      if (is_new) news->emplace_back();
-      current = &(*news)[it->second];
-      current->last_lines.clear();
-      current->last_lines.push_back(line);
-      continue;
-    }
-    if (current == nullptr) continue;
-    current->last_lines.push_back(line);
+    const std::string_view line = section.substr(begin, end - begin);
     KeyLine k;
     if (!key_line(line, &k)) continue;
     const std::string_view value =
         line.substr(k.value_begin, k.value_end - k.value_begin);
-    auto same = std::find_if(current->keys.begin(), current->keys.end(),
+    auto same = std::find_if(update->keys.begin(), update->keys.end(),
                              [&](const NewKey& n) { return n.key == k.key; });
-    if (same == current->keys.end()) {
-      current->keys.push_back({k.key, value, line});
+    if (same == update->keys.end()) {
+      update->keys.push_back(
+          {std::string(k.key), std::string(value), std::string(line)});
     } else if (!value.empty()) {
-      same->value = value;
-      same->line = line;
+      same->value.assign(value);
+      same->line.assign(line);
     }
   }
 }
@@ -258,15 +246,159 @@ bool check_ini_text(std::string_view text, Error* err) {
 
 namespace {
 
-bool merge_text(std::string_view base, std::string_view sections,
-                const MergeSink& write, MergeCounts* counts, Error* err) {
-  if (!check_ini_text(base, err)) return false;
-  std::vector<NewSection> news;
-  std::unordered_map<std::string, std::size_t> index;
-  read_new_sections(sections, &news, &index);
+constexpr std::size_t kWriteBlock = 64 * 1024;
 
-  const std::size_t start =
+std::string lowered(std::string_view name) {
+  std::string low(name);
+  for (char& c : low) c = lower(c);
+  return low;
+}
+
+}  // namespace
+
+// The new sections that no base section is named like, kept out of memory:
+// in a temporary file, or in memory where none can be made.
+class SectionSpill {
+ public:
+  SectionSpill() = default;
+  SectionSpill(const SectionSpill&) = delete;
+  SectionSpill& operator=(const SectionSpill&) = delete;
+  ~SectionSpill() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+  // Appends "text" and sets *offset to where it starts.
+  bool append(std::string_view text, std::uint64_t* offset, Error* err) {
+    if (!tried_) {
+      tried_ = true;
+      file_ = std::tmpfile();
+    }
+    *offset = size_;
+    size_ += text.size();
+    if (file_ == nullptr) {
+      memory_.append(text);
+      return true;
+    }
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+      return fail(err, std::string("temporary file: ") + std::strerror(errno));
+    }
+    return true;
+  }
+
+  // Sets *text to the "size" bytes at "offset". Only once appending is over.
+  bool read(std::uint64_t offset, std::size_t size, std::string* text,
+            Error* err) {
+    if (file_ == nullptr) {
+      text->assign(memory_, static_cast<std::size_t>(offset), size);
+      return true;
+    }
+    text->resize(size);
+    if (std::fflush(file_) != 0 ||
+        !seek(offset) ||
+        std::fread(&(*text)[0], 1, size, file_) != size) {
+      return fail(err, std::string("temporary file: ") +
+                           std::strerror(errno != 0 ? errno : EIO));
+    }
+    return true;
+  }
+
+ private:
+  bool seek(std::uint64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(file_, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+  }
+
+  std::FILE* file_ = nullptr;
+  bool tried_ = false;
+  std::string memory_;
+  std::uint64_t size_ = 0;
+};
+
+struct IniMerge::State {
+  std::string_view base;
+  std::size_t start = 0;  // after a byte order mark
+  // Each base section's name, lower-cased, and what the new sections of
+  // that name bring: memory that follows the base.
+  std::unordered_map<std::string, std::size_t> base_names;
+  std::vector<NewSection> updates;
+  // The other new sections, each name once: its first occurrence (its
+  // place among them) and its last (its text) in the spill.
+  struct Appended {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::size_t size = 0;
+  };
+  std::unordered_map<std::string, Appended> appended;
+  SectionSpill spill;
+};
+
+IniMerge::IniMerge() : state_(std::make_unique<State>()) {}
+IniMerge::~IniMerge() = default;
+
+bool IniMerge::start(std::string_view base, Error* err) {
+  State& m = *state_;
+  if (!check_ini_text(base, err)) return false;
+  m.base = base;
+  m.start =
       base.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
+  LineSplitter lines(base, m.start);
+  std::size_t begin, end, next;
+  while (lines.next(&begin, &end, &next)) {
+    std::string_view name;
+    if (!section_name(base.substr(begin, end - begin), &name)) continue;
+    if (m.base_names.emplace(lowered(name), m.updates.size()).second) {
+      m.updates.emplace_back();
+    }
+  }
+  return true;
+}
+
+bool IniMerge::add(std::string_view sections, Error* err) {
+  State& m = *state_;
+  // Each section runs from its "[name]" line to the next one.
+  const auto take = [&](std::size_t from, std::size_t to,
+                        std::string_view name) {
+    const std::string_view text = sections.substr(from, to - from);
+    std::string key = lowered(name);
+    const auto in_base = m.base_names.find(key);
+    if (in_base != m.base_names.end()) {
+      NewSection& update = m.updates[in_base->second];
+      update.given = true;
+      fold_keys(text, &update);
+      return true;
+    }
+    std::uint64_t at = 0;
+    if (!m.spill.append(text, &at, err)) return false;
+    const auto [it, is_new] = m.appended.try_emplace(std::move(key));
+    if (is_new) it->second.first = at;
+    it->second.last = at;
+    it->second.size = text.size();
+    return true;
+  };
+  LineSplitter lines(sections, 0);
+  std::size_t begin, end, next;
+  std::size_t from = 0;
+  std::string_view current;
+  bool in_section = false;
+  while (lines.next(&begin, &end, &next)) {
+    std::string_view name;
+    if (!section_name(sections.substr(begin, end - begin), &name)) continue;
+    if (in_section && !take(from, begin, current)) return false;
+    in_section = true;
+    from = begin;
+    current = name;
+  }
+  return !in_section || take(from, sections.size(), current);
+}
+
+bool IniMerge::finish(const MergeSink& write, MergeCounts* counts,
+                      Error* err) {
+  State& m = *state_;
+  *counts = MergeCounts();
+  const std::string_view base = m.base;
   const std::string_view line_end = first_line_end(base);
   std::vector<Edit> edits;
   std::vector<BaseKey> keys;
@@ -275,9 +407,25 @@ bool merge_text(std::string_view base, std::string_view sections,
   std::string_view anchor_end;    // the ending of the line before it
   bool last_blank = true;         // the base's last line is blank
   std::string_view last_end;      // ... and its line ending
-  std::string lowered;
+  std::size_t pos = 0;            // the base is written up to here
+  std::string name_lowered;
 
-  LineSplitter lines(base, start);
+  // The edits of one base section, written as soon as it ends: memory
+  // for one section's edits at a time, whatever the base holds.
+  const auto write_update = [&] {
+    edits.clear();
+    update_section(base, *current, keys, anchor, anchor_end, line_end,
+                   &edits);
+    for (const Edit& e : edits) {
+      if (!write(base.substr(pos, e.at - pos), err) || !write(e.text, err)) {
+        return false;
+      }
+      pos = e.at + e.erase;
+    }
+    return true;
+  };
+
+  LineSplitter lines(base, m.start);
   std::size_t begin, end, next;
   while (lines.next(&begin, &end, &next)) {
     const std::string_view line = base.substr(begin, end - begin);
@@ -285,20 +433,15 @@ bool merge_text(std::string_view base, std::string_view sections,
     last_end = base.substr(end, next - end);
     std::string_view name;
     if (section_name(line, &name)) {
-      if (current != nullptr) {
-        update_section(base, *current, keys, anchor, anchor_end, line_end,
-                       &edits);
-      }
-      lowered.assign(name);
-      for (char& c : lowered) c = lower(c);
-      const auto it = index.find(lowered);
-      current = it == index.end() ? nullptr : &news[it->second];
+      if (current != nullptr && !write_update()) return false;
+      name_lowered = lowered(name);
+      NewSection& named = m.updates[m.base_names.at(name_lowered)];
+      current = named.given ? &named : nullptr;
       if (current == nullptr) {
         ++counts->kept;
         continue;
       }
       ++counts->updated;
-      current->in_base = true;
       keys.clear();
       anchor = next;
       anchor_end = last_end;
@@ -310,44 +453,48 @@ bool merge_text(std::string_view base, std::string_view sections,
     anchor = next;
     anchor_end = last_end;
   }
-  if (current != nullptr) {
-    update_section(base, *current, keys, anchor, anchor_end, line_end, &edits);
-  }
-
-  std::size_t pos = 0;
-  for (const Edit& e : edits) {
-    if (!write(base.substr(pos, e.at - pos), err) || !write(e.text, err)) {
-      return false;
-    }
-    pos = e.at + e.erase;
-  }
+  if (current != nullptr && !write_update()) return false;
   if (!write(base.substr(pos), err)) return false;
 
+  counts->added = static_cast<std::int64_t>(m.appended.size());
+  if (counts->added == 0) return true;
   std::string tail;
   if (!base.empty() && last_end.empty()) tail.append(line_end);
   if (!base.empty() && !last_blank) {
     tail.append(last_end.empty() ? line_end : last_end);
   }
-  for (const NewSection& n : news) {
-    if (n.in_base) continue;
-    ++counts->added;
-    for (std::string_view line : n.last_lines) {
-      tail.append(line);
+  // Each name once, where it first came, with the text it last had; every
+  // line ended like the base's first.
+  std::vector<const State::Appended*> order;
+  order.reserve(m.appended.size());
+  for (const auto& entry : m.appended) order.push_back(&entry.second);
+  std::sort(order.begin(), order.end(),
+            [](const State::Appended* a, const State::Appended* b) {
+              return a->first < b->first;
+            });
+  std::string text;
+  for (const State::Appended* a : order) {
+    if (!m.spill.read(a->last, a->size, &text, err)) return false;
+    LineSplitter section(text, 0);
+    while (section.next(&begin, &end, &next)) {
+      tail.append(text, begin, end - begin);
       tail.append(line_end);
     }
+    if (tail.size() >= kWriteBlock) {
+      if (!write(tail, err)) return false;
+      tail.clear();
+    }
   }
-  if (counts->added == 0) return true;
   return write(tail, err);
 }
-
-}  // namespace
 
 bool merge_ini(std::string_view base, std::string_view sections,
                const MergeSink& write, MergeCounts* counts, Error* err) {
   *counts = MergeCounts();
-  // The edits and the appended sections grow with the sections given.
   try {
-    return merge_text(base, sections, write, counts, err);
+    IniMerge merge;
+    return merge.start(base, err) && merge.add(sections, err) &&
+           merge.finish(write, counts, err);
   } catch (const std::bad_alloc&) {
     return fail(err, std::strerror(ENOMEM));
   }

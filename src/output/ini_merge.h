@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -61,6 +62,31 @@ bool check_ini_text(std::string_view text, Error* err);
 /// "write" are then to be discarded.
 bool merge_ini(std::string_view base, std::string_view sections,
                const MergeSink& write, MergeCounts* counts, Error* err);
+
+/// merge_ini in steps, for new sections that come block after block: the
+/// memory it takes follows the base (its sections' names, and the keys
+/// that new sections bring to them), plus the name and place of each new
+/// section appended; the appended sections themselves wait in a temporary
+/// file (in memory where none can be made).
+class IniMerge {
+ public:
+  IniMerge();
+  ~IniMerge();
+  IniMerge(const IniMerge&) = delete;
+  IniMerge& operator=(const IniMerge&) = delete;
+
+  /// Takes the base, which must outlive the merge; fails when it is not
+  /// text (see check_ini_text).
+  bool start(std::string_view base, Error* err);
+  /// Takes a block of new sections, whole sections in orbitpick's format.
+  bool add(std::string_view sections, Error* err);
+  /// Hands the merged file to "write", in order, as merge_ini does.
+  bool finish(const MergeSink& write, MergeCounts* counts, Error* err);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 /// merge_ini into a string: *merged holds the whole result.
 bool merge_ini(std::string_view base, std::string_view sections,

@@ -1411,5 +1411,58 @@ TEST_F(FaultTest, MergeLocksItsOutputAndRenamesOnlyOverWhatItRead) {
   }
 }
 
+TEST_F(FaultTest, MergeMemoryFollowsTheBaseNotTheSections) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's shadow memory does not fit an address-space "
+                  "limit";
+#endif
+  // 48 MiB of address space, where a plain run needs a few: 100,000
+  // matching lines (56 MB of sections, one name) merged into no file, and
+  // one section merged into a base of 100,000 "[1ceres]" lines (0.9 MB),
+  // each of which gets its keys.
+  constexpr rlim_t kAddressSpace = rlim_t{48} << 20;
+  constexpr int kCopies = 100000;
+  const std::string ceres = catalogue_line(1, "Ceres");
+  std::string many = catalogue_header();
+  many.reserve(many.size() + kCopies * (ceres.size() + 1));
+  for (int i = 0; i < kCopies; ++i) many += ceres + "\n";
+  write_file(dir.path("many.dat"), many);
+  write_file(dir.path("one.dat"), catalogue_header() + ceres + "\n");
+  std::string base;
+  for (int i = 0; i < kCopies; ++i) base += "[1ceres]\n";
+  write_file(dir.path("base.ini"), base);
+  write_file(dir.path("list.csv"), "\"Name\"\n\"Ceres\"\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::size_t sections;  // in the result
+  };
+  const std::vector<Case> cases = {
+      {{"--merge", "list.csv", "many.dat", "new.ini"}, 1},
+      {{"--base", "base.ini", "list.csv", "one.dat", "new.ini"}, kCopies},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    fs::remove(dir.path("new.ini"));
+    const auto limit_memory = [] {
+      const rlimit limit = {kAddressSpace, kAddressSpace};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    };
+    const test::RunResult r = finish_orbitpick(
+        test::start_orbitpick_with(c.args, dir.dir(), limit_memory),
+        dir.dir());
+    EXPECT_EQ(0, r.status) << r.err;
+    std::error_code ec;
+    const std::string ini =
+        fs::exists(dir.path("new.ini"), ec) ? read_file(dir.path("new.ini"))
+                                            : std::string();
+    std::size_t found = 0;
+    for (std::size_t at = ini.find("orbit_Epoch"); at != std::string::npos;
+         at = ini.find("orbit_Epoch", at + 1)) {
+      ++found;
+    }
+    EXPECT_EQ(c.sections, found);
+  }
+}
+
 }  // namespace
 }  // namespace orbitpick
