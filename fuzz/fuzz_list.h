@@ -25,7 +25,7 @@ namespace fuzz {
 inline bool read_fuzzed_list(std::string_view text, ListFormat format,
                              std::size_t buffer_bytes, std::size_t step,
                              std::size_t fail_at, ListRead* read, Error* err) {
-  BytesReader reader(text, step, fail_at);
+  ScriptedReader reader(text, step, fail_at);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer_bytes);
   ListOptions options;

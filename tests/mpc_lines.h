@@ -61,6 +61,46 @@ inline constexpr char k2014Sm143[] =
     "2018 0.33 M-v 3Eh MPCALB     8803          2014 SM143         2018"
     "0928";
 
+// Real lines of the MPC's CometEls.txt of 2026-02-13, with their line
+// numbers in the copy kept beside the project's data (every second line of
+// the file). C/2024 E1 stands in it twice, with two orbits.
+inline constexpr char kHalley[] =  // 249: periodic
+    "0001P         2061 08 10.6690  0.571790  0.967982  112.3617   59.4631  "
+    "162.1654  20260213   5.5  3.2  1P/Halley                                "
+    "                MPEC 2025-W75";
+inline constexpr char kTsuchinshanAtlas[] =  // 172: long-period, slightly hyperbolic
+    "    CK23A030  2024 09 27.7667  0.391572  1.000159  308.5455   21.6164  "
+    "139.1076  20260213   6.5  3.2  C/2023 A3 (Tsuchinshan-ATLAS)            "
+    "                MPEC 2025-YF1";
+inline constexpr char kInterstellar[] =  // 508
+    "0002I         2019 12  9.0572  1.997724  3.345952  209.2911  307.8024   "
+    "44.2624  20251121  11.0  4.0  2I/Borisov                               "
+    "                MPEC 2025-R69";
+inline constexpr char kFragment[] =  // 17
+    "    PK04V05b  2027 08  6.4017  4.433587  0.449716   87.1482   47.7339   "
+    "19.3290  20260213   8.0  4.0  P/2004 V5-B (LINEAR-Hill)                "
+    "                MPC 75705";
+inline constexpr char kNumberedFragment[] =  // 284
+    "0073P     bt  2028 01 21.8029  0.946804  0.692655   78.3928  189.7920   "
+    "10.6073  20260213  11.5  6.0  73P-BT/Schwassmann-Wachmann              "
+    "                MPC106348";
+inline constexpr char kNoName[] =  // 392
+    "0288P         2027 06 29.0073  2.442754  0.199407  280.2414   83.1076    "
+    "3.2381  20260213  16.0  2.0  288P                                     "
+    "                MPC133426";
+inline constexpr char kNameless[] =  // 104
+    "    AK19N020  2019 08 22.2968  1.936798  0.998116  347.0184  276.2241   "
+    "89.3211  20260213  12.5  2.0  A/2019 N2                                "
+    "                MPEC 2023-CD8";
+inline constexpr char kWierzchos[] =  // 1
+    "    CK24E010  2026 01 20.7687  0.566124  1.000081  243.6220  108.0795   "
+    "75.2401  20260213  10.4  4.0  C/2024 E1 (Wierzchos)                    "
+    "                MPEC 2026-C68";
+inline constexpr char kWierzchosAgain[] =  // 195
+    "    CK24E010  2026 01 20.7677  0.566097  1.000059  243.6272  108.0796   "
+    "75.2401  20260213   7.0  4.0  C/2024 E1 (Wierzchos)                    "
+    "                MPEC 2025-YF1";
+
 }  // namespace mpc
 }  // namespace test
 }  // namespace orbitpick

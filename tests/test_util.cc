@@ -114,15 +114,6 @@ std::string catalogue_header() {
   return header;
 }
 
-bool StringReader::read(char* buf, std::size_t size, std::size_t* got,
-                        Error*) {
-  const std::size_t n = std::min({size, step_, data_.size() - pos_});
-  std::memcpy(buf, data_.data() + pos_, n);
-  pos_ += n;
-  *got = n;
-  return true;
-}
-
 int start_orbitpick(const std::vector<std::string>& args,
                     const std::string& dir, const std::string& stdin_path,
                     const RunLimits& limits) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/line_reader.h"
+#include "scripted_reader.h"
 
 namespace orbitpick {
 namespace test {
@@ -48,20 +49,6 @@ std::string catalogue_header();
 
 /// One gzip member holding "data", compressed by zlib at "level".
 std::string gzip(std::string_view data, int level = -1);
-
-/// A Reader over a string, handing out at most "step" bytes per read.
-class StringReader : public Reader {
- public:
-  explicit StringReader(std::string data, std::size_t step = 1 << 20)
-      : data_(std::move(data)), step_(step) {}
-  bool read(char* buf, std::size_t size, std::size_t* got,
-            Error* err) override;
-
- private:
-  std::string data_;
-  std::size_t step_;
-  std::size_t pos_ = 0;
-};
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal

@@ -86,7 +86,7 @@ Result scan(std::string_view catalogue, const NameMatcher& matcher,
             std::size_t fail_read_at, int fail_write_at, bool read_ahead) {
   Result r;
   std::unique_ptr<Reader> reader =
-      std::make_unique<fuzz::BytesReader>(catalogue, step, fail_read_at);
+      std::make_unique<fuzz::ScriptedReader>(catalogue, step, fail_read_at);
   if (read_ahead) {
     // Blocks that end anywhere in a line, a few of them ahead.
     reader = make_threaded_reader(std::move(reader), 1 + buffer_bytes * 3 / 4,

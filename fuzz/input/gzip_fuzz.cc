@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::vector<Result> direct;
   for (const GzipInflater& inflater : gzip_inflaters()) {
     std::unique_ptr<Reader> reader = inflater.make(
-        std::make_unique<fuzz::BytesReader>(file, 1 << 16), "c.gz", 1 << 16);
+        std::make_unique<fuzz::ScriptedReader>(file, 1 << 16), "c.gz", 1 << 16);
     direct.push_back(read_all(reader.get(), 1 << 16));
     const Result& expected = direct.back();
     fuzz::check(expected.ok ? expected.err.what.empty()
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     const std::size_t fail_at = fails ? file.size() / 2 : std::string_view::npos;
     std::unique_ptr<Reader> ahead = make_threaded_reader(
         inflater.make(
-            std::make_unique<fuzz::BytesReader>(file, in_step, fail_at),
+            std::make_unique<fuzz::ScriptedReader>(file, in_step, fail_at),
             "c.gz", input_bytes),
         block_bytes, blocks);
     const Result got = read_all(ahead.get(), out_step);

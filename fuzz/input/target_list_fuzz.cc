@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::size_t step = 1 + data[1] % 64;
   const std::string_view csv(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-  fuzz::BytesReader reader(csv, step);
+  fuzz::ScriptedReader reader(csv, step);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer_bytes);
   std::vector<std::string> warnings;
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   // A read failure anywhere must surface as an error, never as a short list.
   if (!csv.empty()) {
-    fuzz::BytesReader failing(csv, step, csv.size() / 2);
+    fuzz::ScriptedReader failing(csv, step, csv.size() / 2);
     init_line_buffer(&lines, &failing, buffer_bytes);
     err = Error();
     fuzz::check(!read_target_list(

@@ -87,6 +87,8 @@ bool parse_command_line(const std::vector<std::string>& args,
       o.extended = true;
     } else if (arg == "--merge") {
       o.merge = true;
+    } else if (arg == "--refresh") {
+      o.refresh = true;
     } else {
       bool matched = false;
       if (!take_value(args, &i, "--base", &o.base_path, &matched, err)) {
@@ -128,13 +130,18 @@ bool parse_command_line(const std::vector<std::string>& args,
   // Lists from other programs spell designations whole; a substring of
   // "1566 Icarus (1949 MA)" is in no catalogue line.
   if (format != ListFormat::kQuoted) o.exact = true;
-  if (paths.size() < 3) {
+  if (o.refresh && !o.merge) {
+    return fail(err, "option --refresh needs --merge or --base");
+  }
+  // With --refresh the list may be left out: CATALOGUE OUTPUT.ini.
+  const bool without_list = o.refresh && paths.size() == 2;
+  if (paths.size() < 3 && !without_list) {
     line->command = Command::kUsage;
     return true;
   }
-  o.list_path = paths[0];
-  o.catalogue_path = paths[1];
-  o.output_path = paths[2];
+  if (!without_list) o.list_path = paths[0];
+  o.catalogue_path = paths[paths.size() - 2];
+  o.output_path = paths[paths.size() - 1];
   if (o.catalogue_path == "-" && o.comets_path == "-") {
     return fail(err, "- (standard input) given as both the catalogue and "
                      "the --comets file");
@@ -166,6 +173,10 @@ const char* help_text() {
       "  --merge        update OUTPUT.ini instead of replacing it: sections of\n"
       "                 other bodies and keys orbitpick does not write are kept\n"
       "  --base FILE    like --merge, but start from FILE (only read)\n"
+      "  --refresh      with --merge or --base: also update every body of the\n"
+      "                 file that the catalogues hold (by number or designation),\n"
+      "                 unless the file's orbit is newer; LIST.csv may then be\n"
+      "                 left out\n"
       "  --comets FILE  also look the names up in the comet catalogue FILE\n"
       "                 (CometEls.txt, plain or gzip; - for standard input)\n"
       "  --list-format FORMAT\n"

@@ -1,6 +1,7 @@
 // The command line: options, the three paths, help and usage texts.
 //
 //   orbitpick [OPTIONS] LIST.csv CATALOGUE OUTPUT.ini
+//   orbitpick --refresh --merge [OPTIONS] CATALOGUE OUTPUT.ini
 //
 // Options may stand anywhere before the third path; "--" ends them, so a
 // path may start with "-". A lone "-" is a path (standard input as the
@@ -20,7 +21,7 @@ namespace orbitpick {
 
 /// What one run is asked to do.
 struct RunOptions {
-  std::string list_path;
+  std::string list_path;     // empty: no list (--refresh with two paths)
   std::string catalogue_path;
   std::string output_path;
   bool exact = false;        // --exact: whole designations, not substrings
@@ -28,6 +29,7 @@ struct RunOptions {
   bool merge = false;        // --merge or --base: update, do not replace
   std::string base_path;     // --base FILE: merge into FILE's content
   std::string comets_path;   // --comets FILE: the comet catalogue too
+  bool refresh = false;      // --refresh: also update the base's own bodies
   // --list-format and --column: how the list is read. Any layout but the
   // default one implies --exact.
   ListOptions list;
@@ -37,7 +39,7 @@ enum class Command {
   kRun,      // options holds the run
   kHelp,     // -h, --help
   kVersion,  // --version
-  kUsage,    // fewer than three paths: the missing-parameters text
+  kUsage,    // too few paths: the missing-parameters text
 };
 
 struct CommandLine {

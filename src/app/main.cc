@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/refresh.h"
 #include "base/diagnostics.h"
 #include "base/process.h"
 #include "base/file_path.h"
@@ -101,7 +102,8 @@ struct Inputs {
 // Opens the list, the catalogue and the comet file, and makes sure that
 // none of them is the output.
 bool open_inputs(const RunOptions& o, Inputs* in, Error* err) {
-  if (!open_input_file(o.list_path, &in->list, err) ||
+  if ((!o.list_path.empty() &&
+       !open_input_file(o.list_path, &in->list, err)) ||
       !open_catalogue(o.catalogue_path, &in->catalogue, err)) {
     return false;
   }
@@ -164,6 +166,7 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
 // success.
 bool read_targets(const RunOptions& o, Reader* list, TargetList* targets,
                   Error* err) {
+  if (list == nullptr) return true;  // --refresh without a list
   LineBuffer lines;
   init_line_buffer(&lines, list);
   ListRead read;
@@ -217,10 +220,24 @@ SectionSink merge_into(IniMerge* merge, const std::string& output) {
   };
 }
 
+// The refreshed bodies' sections, gathered whole: they are sections of the
+// base's own bodies, as many as it has.
+SectionSink gather_into(std::string* sections, const std::string& output) {
+  return [sections, &output](std::string_view block, Error* err) {
+    try {
+      sections->append(block);
+    } catch (const std::bad_alloc&) {
+      return fail(err, output, std::strerror(ENOMEM));
+    }
+    return true;
+  };
+}
+
 // What the scan of the file at "path" is given; the same for both files
 // but for the path.
 ScanOptions scan_options(const RunOptions& o, const std::string& path,
-                         Selection* sel, const SectionSink& write) {
+                         Selection* sel, SectionNames* sections,
+                         const SectionSink& write) {
   ScanOptions options;
   options.path = path;
   options.progress = [](std::int64_t count) {
@@ -231,6 +248,7 @@ ScanOptions scan_options(const RunOptions& o, const std::string& path,
   if (o.extended) options.format = SectionFormat::kExtended;
   options.write = write;
   options.account = &sel->account;
+  options.sections = sections;
   return options;
 }
 
@@ -238,31 +256,56 @@ ScanOptions scan_options(const RunOptions& o, const std::string& path,
 struct Scans {
   std::int64_t catalogue_lines = 0;
   CometScan comets;
+  // Minor planets and comets go into one file: one set of section names.
+  SectionNames sections;
 };
+
+// With --refresh, the sections of the base's bodies found in the file of
+// "options" go to "sections".
+ScanOptions with_refresh(ScanOptions options, Refresh* refresh,
+                         std::string* sections, const std::string& output) {
+  if (refresh != nullptr) {
+    options.refresh = &refresh->index;
+    options.refresh_write = gather_into(sections, output);
+  }
+  return options;
+}
 
 // The catalogue, then the comet file: the sections in that order.
 bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
-                 const SectionSink& write, Scans* scans, Error* err) {
-  const ScanOptions catalogue = scan_options(o, o.catalogue_path, sel, write);
+                 const SectionSink& write, Refresh* refresh, Scans* scans,
+                 Error* err) {
+  const ScanOptions catalogue = with_refresh(
+      scan_options(o, o.catalogue_path, sel, &scans->sections, write), refresh,
+      refresh ? &refresh->from_catalogue : nullptr, o.output_path);
   const bool scanned =
       o.exact ? scan_catalogue(in.catalogue.get(), sel->exact, catalogue,
                                &scans->catalogue_lines, err)
               : scan_catalogue(in.catalogue.get(), sel->matcher, catalogue,
                                &scans->catalogue_lines, err);
   if (!scanned || !in.comets) return scanned;
-  const ScanOptions comets = scan_options(o, o.comets_path, sel, write);
+  const ScanOptions comets = with_refresh(
+      scan_options(o, o.comets_path, sel, &scans->sections, write), refresh,
+      refresh ? &refresh->from_comets : nullptr, o.output_path);
   return o.exact ? scan_comets(in.comets.get(), sel->exact, comets,
                                &scans->comets, err)
                  : scan_comets(in.comets.get(), sel->matcher, comets,
                                &scans->comets, err);
 }
 
-// The base with the new sections merged in, written to the output.
-bool write_merged(const Base& base, IniMerge* merge, OutputFile* ini,
-                  MergeCounts* counts, Error* err) {
+// The base with the new sections merged in, written to the output; with
+// --refresh, its bodies' sections too, never an orbit older than its own.
+bool write_merged(const Base& base, IniMerge* merge, const Refresh* refresh,
+                  OutputFile* ini, MergeCounts* counts,
+                  RefreshCounts* refreshed, Error* err) {
+  MergeOptions options;
+  if (refresh != nullptr) {
+    options.refresh = {refresh->from_catalogue, refresh->from_comets};
+    options.never_older = true;
+  }
   bool merged = false;
   try {
-    merged = merge->finish(write_into(ini), counts, err);
+    merged = merge->finish(options, write_into(ini), counts, refreshed, err);
   } catch (const std::bad_alloc&) {
     fail(err, std::strerror(ENOMEM));
   }
@@ -331,6 +374,11 @@ int run(const RunOptions& o) {
     name_path(&err, base.path);
     return fail_run(err);
   }
+  std::unique_ptr<Refresh> refresh;  // with --refresh: the base's bodies
+  if (o.refresh) {
+    refresh = std::make_unique<Refresh>();
+    prepare_refresh(base.text, refresh.get());
+  }
   OutputFile ini;  // discarded on every return before it is committed
   if (!open_output(o.output_path, &ini, &err)) return fail_run(err);
   print_begin();
@@ -343,11 +391,13 @@ int run(const RunOptions& o) {
   const SectionSink sink =
       o.merge ? merge_into(&merge, o.output_path) : write_into(&ini);
   Scans scans;
-  if (!scan_inputs(o, in, &selection, sink, &scans, &err)) {
+  if (!scan_inputs(o, in, &selection, sink, refresh.get(), &scans, &err)) {
     return fail_run(err);
   }
   MergeCounts counts;
-  if (o.merge && !write_merged(base, &merge, &ini, &counts, &err)) {
+  RefreshCounts refreshed;
+  if (o.merge && !write_merged(base, &merge, refresh.get(), &ini, &counts,
+                               &refreshed, &err)) {
     return fail_run(err);
   }
   if (!commit_output(&ini, &err, o.merge ? &lock : nullptr)) {
@@ -356,6 +406,14 @@ int run(const RunOptions& o) {
 
   print_account(o, targets, selection);
   if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));
+  if (refresh) {
+    refreshed.refreshed.resize(o.comets_path.empty() ? 1 : 2);
+    for (const std::string& line :
+         refresh_report(o.output_path, {o.catalogue_path, o.comets_path},
+                        refreshed)) {
+      print_warning(line);
+    }
+  }
   print_end(scans.catalogue_lines);
   return kExitSuccess;
 }

@@ -29,7 +29,8 @@ bool check_matched_line(std::string_view line, Error* err) {
 }  // namespace
 
 const LineKind kMinorPlanetLines = {check_matched_line, write_section,
-                                    readable_designation, Source::kCatalogue};
+                                    readable_designation, Source::kCatalogue,
+                                    describe_minor_planet};
 
 namespace {
 
@@ -135,11 +136,17 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   Conversion scan(options, kMinorPlanetLines);
+  const ScanOptions refresh_options = refresh_scan_options(options);
+  Conversion refresh(refresh_options, kMinorPlanetLines);
   bool seen_orbit_line = false;
   MatchState state;
   std::vector<NameMatch> matches;
   ExactScan found;
   if (exact != nullptr) found.decided.assign(exact->name_count, false);
+  ExactScan refreshed;  // the same for the base's bodies (--refresh)
+  if (options.refresh != nullptr) {
+    refreshed.decided.assign(options.refresh->name_count, false);
+  }
 
   int header_left = -1;    // not known before the first line is seen
   std::int64_t count = 0;  // catalogue lines before the current run
@@ -154,6 +161,7 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
       take_line(&first_run, &first);
       header_left = check_section_line(first, &scan.skip) ? 0 : kHeaderLines;
       scan.header_lines = header_left;
+      refresh.header_lines = header_left;
     }
     std::string_view header_line;
     while (header_left > 0 && take_line(&run, &header_line)) --header_left;
@@ -171,6 +179,12 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
       if (!convert_matches(&scan, body, matches, count, err)) return false;
     } else if (!convert_exact(&scan, *exact, body, count, &run_lines, &found,
                               err)) {
+      return false;
+    }
+    std::int64_t refresh_lines = 0;
+    if (options.refresh != nullptr &&
+        !convert_exact(&refresh, *options.refresh, body, count, &refresh_lines,
+                       &refreshed, err)) {
       return false;
     }
     if (options.progress) {
@@ -193,7 +207,10 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
   }
   if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
   *lines = count;
-  return finish_conversion(&scan, err);
+  return finish_conversion(&scan, err) &&
+         (options.refresh == nullptr ||
+          (settle_checks(&refresh, &refreshed, err) &&
+           finish_conversion(&refresh, err)));
 }
 
 }  // namespace

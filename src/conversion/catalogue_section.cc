@@ -65,6 +65,31 @@ std::string_view minor_planet_type(std::string_view number,
 
 }  // namespace
 
+std::string section_name(std::string_view line) {
+  // "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
+  std::string name(trim_view(field(line, kDesignation)));
+  erase_first(&name, '(');
+  erase_first(&name, ')');
+  erase_first(&name, ' ');
+  erase_first(&name, ' ');
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
+void describe_minor_planet(std::string_view line, LineFacts* facts) {
+  facts->section = section_name(line);
+  facts->designation = readable_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  const std::string_view number = trim_view(field(line, kNumber));
+  // "(433)" without its parentheses.
+  facts->number = number.size() > 2 && number.front() == '('
+                      ? number.substr(1, number.size() - 2)
+                      : std::string_view();
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
+
 bool check_section_line(std::string_view line, Error* err) {
   if (line.size() < kMinLineBytes) {
     return fail(err, "line shorter than 175 bytes");
@@ -77,16 +102,7 @@ bool check_section_line(std::string_view line, Error* err) {
 
 void write_section(std::string_view line, std::string* out,
                    SectionFormat format) {
-  // Key: the readable designation without its parentheses and its first two
-  // spaces, lower-cased: "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
-  std::string key(trim_view(field(line, kDesignation)));
-  erase_first(&key, '(');
-  erase_first(&key, ')');
-  erase_first(&key, ' ');
-  erase_first(&key, ' ');
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  const std::string key = section_name(line);
   std::string number(field(line, kNumber));
   erase_first(&number, '(');
   erase_first(&number, ')');

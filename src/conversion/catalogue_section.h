@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/diagnostics.h"
+#include "conversion/planetarium_rules.h"
 #include "conversion/section_keys.h"
 
 namespace orbitpick {
@@ -25,6 +26,14 @@ void write_section(std::string_view line, std::string* out,
 
 /// The readable designation of a catalogue line, "(433) Eros", trimmed.
 std::string_view readable_designation(std::string_view line);
+
+/// The section name of a catalogue line: its readable designation without
+/// the parentheses and its first two spaces, lower-cased ("433eros").
+std::string section_name(std::string_view line);
+
+/// What the planetarium's rules look at in a catalogue line. REQUIRES:
+/// check_section_line(line) succeeds.
+void describe_minor_planet(std::string_view line, LineFacts* facts);
 
 }  // namespace orbitpick
 

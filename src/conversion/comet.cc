@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "conversion/epoch.h"
 #include "input/line_reader.h"
 #include "selection/name_account.h"
 
@@ -34,7 +35,6 @@ constexpr Column kSlope{96, 4};
 constexpr Column kDesignation{102, 56};
 
 constexpr std::string_view kOrbitTypes = "CPDXIA";
-constexpr char kInterstellar = 'I';
 
 // Decimal places of a written Julian date: a microday, under 0.1 s.
 constexpr int kJdDecimals = 6;
@@ -164,20 +164,6 @@ constexpr NumberColumn kNumberColumns[] = {
 
 }  // namespace
 
-double calendar_jd(int year, int month, int day) {
-  // Days since 1 March of year 0: counting from March puts the leap day at
-  // the end of the counted year; 146097 days make the 400-year cycle.
-  const long y = static_cast<long>(year) - (month <= 2 ? 1 : 0);
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long year_of_era = y - era * 400;
-  const long day_of_year =
-      (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const long day_of_era =
-      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  // 1 March of year 0 is JD 1721119.5 at 0 h.
-  return static_cast<double>(era * 146097 + day_of_era) + 1721119.5;
-}
-
 bool check_comet_line(std::string_view line, Error* err) {
   if (line.size() < kMinCometLineBytes) {
     return fail(err, "line shorter than 103 bytes");
@@ -213,15 +199,63 @@ bool check_comet_line(std::string_view line, Error* err) {
   return true;
 }
 
+namespace {
+
+// The designation within "full", the designation and name as printed:
+// "12P" of "12P/Pons-Brooks", "C/2023 A3" of "C/2023 A3
+// (Tsuchinshan-ATLAS)", the whole of "A/2019 N2"; *name gets the rest.
+std::string_view designation_part(std::string_view full,
+                                  std::string_view* name) {
+  *name = {};
+  if (!full.empty() && is_digit(full[0])) {
+    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
+    // or the number alone ("288P").
+    const std::size_t slash = full.find('/');
+    if (slash != std::string_view::npos) {
+      *name = trim_view(full.substr(slash + 1));
+    }
+    return full.substr(0, slash);
+  }
+  const std::size_t open = full.find(" (");
+  if (open != std::string_view::npos && full.back() == ')') {
+    *name = trim_view(full.substr(open + 2, full.size() - open - 3));
+    return trim_view(full.substr(0, open));
+  }
+  return full;
+}
+
+// The iau_designation of the planetarium's own file: an unnumbered comet's
+// designation ("C/2023 A3", "P/2004 V5-B"), which it shows the name after.
+// A numbered periodic comet has none there unless its first provisional
+// designation is known, which this file does not give: the planetarium
+// reads the number from the name ("1P/Halley") and appends the perihelion
+// year. It warns of a numbered interstellar one without; this file knows
+// "2I/2019 Q4" as "2I/Borisov", which then stays findable by that name.
+std::string_view iau_designation(std::string_view line,
+                                 std::string_view full) {
+  const bool numbered = !full.empty() && is_digit(full[0]);
+  if (numbered) return line[kOrbitType.offset] == 'I' ? full : "";
+  std::string_view name;
+  return designation_part(full, &name);
+}
+
+}  // namespace
+
+std::string comet_section_name(std::string_view line) {
+  const std::string_view full = trim_view(field(line, kDesignation));
+  std::string name;
+  name.reserve(full.size());
+  for (char c : full) {
+    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
+    name += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return name;
+}
+
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format) {
   const std::string_view full = trim_view(field(line, kDesignation));
-  std::string key;
-  key.reserve(full.size());
-  for (char c : full) {
-    if (c == ' ' || c == '/' || c == '-' || c == '\'') continue;
-    key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  const std::string key = comet_section_name(line);
 
   double jd = 0;
   char perihelion[32];
@@ -239,6 +273,7 @@ void write_comet_section(std::string_view line, std::string* out,
   const SectionValue values[] = {
       {K::kAbsoluteMagnitude, U::kBoth, trim_view(field(line, kMagnitude))},
       {K::kCoordFunc, U::kDefaultOnly, "comet_orbit"},
+      {K::kIauDesignation, U::kExtendedOnly, iau_designation(line, full)},
       {K::kName, U::kBoth, full},
       {K::kOrbitArgOfPericenter, U::kBoth, trim_view(field(line, kPericenter))},
       {K::kOrbitAscendingNode, U::kBoth, trim_view(field(line, kNode))},
@@ -249,9 +284,10 @@ void write_comet_section(std::string_view line, std::string* out,
        trim_view(field(line, kPerihelionDistance))},
       {K::kOrbitTimeAtPericenter, U::kBoth, perihelion_text},
       {K::kSlopeParameter, U::kWhenGiven, trim_view(field(line, kSlope))},
-      {K::kType, U::kBoth,
-       line[kOrbitType.offset] == kInterstellar ? "interstellar object"
-                                                : "comet"},
+      // Interstellar ones too (the planetarium's own file calls them
+      // "interstellar object"): only a comet gets a coma and tail, and
+      // the comet brightness law that the file's H and slope are for.
+      {K::kType, U::kBoth, "comet"},
   };
   append_section(key, values, std::size(values), format, out);
 }
@@ -261,6 +297,14 @@ std::string_view comet_designation(std::string_view line) {
 }
 
 namespace {
+
+void describe_comet(std::string_view line, LineFacts* facts) {
+  facts->section = comet_section_name(line);
+  facts->designation = comet_designation(line);
+  facts->packed = trim_view(field(line, kPacked));
+  facts->number = {};
+  facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
+}
 
 // A matched line: complete, and safe to copy into the INI file (the
 // elements, magnitudes and the designation, which names the section).
@@ -277,7 +321,8 @@ bool check_matched_comet_line(std::string_view line, Error* err) {
 }  // namespace
 
 const LineKind kCometLines = {check_matched_comet_line, write_comet_section,
-                              comet_designation, Source::kComets};
+                              comet_designation, Source::kComets,
+                              describe_comet};
 
 CometIdentities comet_identities(std::string_view line) {
   CometIdentities ids;
@@ -286,25 +331,9 @@ CometIdentities comet_identities(std::string_view line) {
   }
   const std::string_view full = trim_view(field(line, kDesignation));
   ids.full = std::string(full);
-  if (!full.empty() && is_digit(full[0])) {
-    // A numbered comet: "12P/Pons-Brooks", "73P-BT/Schwassmann-Wachmann",
-    // or the number alone ("288P").
-    const std::size_t slash = full.find('/');
-    ids.designation = std::string(full.substr(0, slash));
-    if (slash != std::string_view::npos) {
-      ids.name = std::string(trim_view(full.substr(slash + 1)));
-    }
-  } else {
-    // "C/2023 A3 (Tsuchinshan-ATLAS)", or without a name "A/2019 N2".
-    const std::size_t open = full.find(" (");
-    if (open != std::string_view::npos && full.back() == ')') {
-      ids.designation = std::string(trim_view(full.substr(0, open)));
-      ids.name =
-          std::string(trim_view(full.substr(open + 2, full.size() - open - 3)));
-    } else {
-      ids.designation = ids.full;
-    }
-  }
+  std::string_view name;
+  ids.designation = std::string(designation_part(full, &name));
+  ids.name = std::string(name);
   return ids;
 }
 
@@ -356,6 +385,26 @@ struct KeptLines {
   std::unordered_map<std::string, int> other_names;  // of the lines not kept
 };
 
+// Whole designations: one section for each kept line that "index"
+// selects by one of its identities.
+bool convert_designated(Conversion* c, const ExactIndex& index,
+                        const KeptLines& kept,
+                        const std::vector<CometIdentities>& identities,
+                        Error* err) {
+  std::vector<std::uint32_t> hits;
+  std::string key;
+  for (std::size_t i = 0; i < kept.lines.size(); ++i) {
+    const KeptLines::Line& k = kept.lines[i];
+    identity_hits(index, identities[i], &key, &hits);
+    if (!convert_selected(
+            c, std::string_view(kept.text).substr(k.offset, k.size), k.number,
+            hits, err)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Reads the file in runs of lines through a buffer of its own: memory
 // follows the comet lines kept, not the file's size.
 bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
@@ -374,6 +423,7 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
   std::vector<NameMatch> matches;
   KeptLines kept;
   std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> found;
   std::string key;
   std::int64_t count = 0;  // lines before the current run
   std::string_view run;
@@ -381,20 +431,24 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
   while ((got = next_lines(&buffer, &run, err)) == LinesRead::kRun) {
     std::string_view rest = run;
     std::string_view line;
+    std::int64_t run_lines = 0;
     if (matcher != nullptr) {
-      while (!has_orbit_line && take_line(&rest, &line)) {
-        has_orbit_line = check_comet_line(line, &skip);
-      }
       matches.clear();
-      const std::int64_t run_lines = find_names(*matcher, run, &state,
-                                                &matches) +
-                                     (run.back() != '\n' ? 1 : 0);
+      run_lines = find_names(*matcher, run, &state, &matches) +
+                  (run.back() != '\n' ? 1 : 0);
       if (!convert_matches(&conversion, run, matches, count, err)) {
         return false;
+      }
+    }
+    if (matcher != nullptr && options.refresh == nullptr) {
+      while (!has_orbit_line && take_line(&rest, &line)) {
+        has_orbit_line = check_comet_line(line, &skip);
       }
       count += run_lines;
       continue;
     }
+    // Kept for the look-up by identities, which needs the whole file's
+    // names first.
     while (take_line(&rest, &line)) {
       ++count;
       if (line.empty()) continue;
@@ -402,7 +456,12 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
       has_orbit_line = has_orbit_line || comet;
       if (!comet) {
         const CometIdentities ids = comet_identities(line);
-        identity_hits(*exact, ids, &key, &hits);
+        hits.clear();
+        for (const ExactIndex* index : {exact, options.refresh}) {
+          if (index == nullptr) continue;
+          identity_hits(*index, ids, &key, &found);
+          hits.insert(hits.end(), found.begin(), found.end());
+        }
         if (hits.empty()) {
           if (!ids.name.empty()) ++kept.other_names[ids.name];
           continue;
@@ -422,10 +481,12 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
                 "one-line comet orbits (CometEls.txt)");
   }
   scan->lines = count;
-  if (exact == nullptr) return finish_conversion(&conversion, err);
+  if (exact == nullptr && options.refresh == nullptr) {
+    return finish_conversion(&conversion, err);
+  }
 
-  // Whole designations. A comet's name alone names it only when no other
-  // comet line of the file has it, so every line's identities come first.
+  // A comet's name alone names it only when no other line of the file has
+  // it, so every line's identities come first.
   std::vector<CometIdentities> identities;
   identities.reserve(kept.lines.size());
   for (const KeptLines::Line& k : kept.lines) {
@@ -433,14 +494,18 @@ bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
         comet_identities(std::string_view(kept.text).substr(k.offset, k.size)));
   }
   mark_unique_names(&identities, kept.other_names);
-  for (std::size_t i = 0; i < kept.lines.size(); ++i) {
-    const KeptLines::Line& k = kept.lines[i];
-    identity_hits(*exact, identities[i], &key, &hits);
-    if (!convert_selected(&conversion,
-                          std::string_view(kept.text).substr(k.offset, k.size),
-                          k.number, hits, err)) {
+  if (options.refresh != nullptr) {
+    const ScanOptions refresh_options = refresh_scan_options(options);
+    Conversion refresh(refresh_options, kCometLines);
+    if (!convert_designated(&refresh, *options.refresh, kept, identities,
+                            err) ||
+        !finish_conversion(&refresh, err)) {
       return false;
     }
+  }
+  if (exact != nullptr &&
+      !convert_designated(&conversion, *exact, kept, identities, err)) {
+    return false;
   }
   return finish_conversion(&conversion, err);
 }

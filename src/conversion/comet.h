@@ -34,11 +34,6 @@ namespace orbitpick {
 /// A comet line must reach the first byte of its designation.
 constexpr std::size_t kMinCometLineBytes = 103;
 
-/// Julian date of 0 h on the Gregorian calendar date "year"-"month"-"day"
-/// (proleptic before 1582). REQUIRES: 1 <= month <= 12; a day past the end
-/// of the month counts on into the next one.
-double calendar_jd(int year, int month, int day);
-
 /// Checks that "line" gives a complete comet section; fails with the reason
 /// ("line shorter than 103 bytes", "invalid perihelion time", "missing
 /// perihelion distance", ...) when it cannot. Hyperbolic and parabolic
@@ -50,11 +45,15 @@ bool check_comet_line(std::string_view line, Error* err);
 /// designation and name, lower-cased, without spaces, "/", "-" and "'":
 /// "C/2023 A3 (Tsuchinshan-ATLAS)" gives c2023a3(tsuchinshanatlas). The
 /// perihelion time and the epoch are written as Julian dates; a blank epoch
-/// or slope parameter leaves its key out. kExtended also leaves out
+/// or slope parameter leaves its key out. Every orbit type, interstellar
+/// (I) included, is of type "comet". kExtended also leaves out
 /// coord_func and every other key whose value would be empty. REQUIRES:
 /// check_comet_line(line) succeeds.
 void write_comet_section(std::string_view line, std::string* out,
                          SectionFormat format = SectionFormat::kDefault);
+
+/// The section name of a comet line (see write_comet_section).
+std::string comet_section_name(std::string_view line);
 
 /// The designation and name of a comet line as printed, trimmed:
 /// "C/2023 A3 (Tsuchinshan-ATLAS)".

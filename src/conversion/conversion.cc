@@ -8,8 +8,21 @@
 
 namespace orbitpick {
 
+ScanOptions refresh_scan_options(const ScanOptions& options) {
+  ScanOptions refresh = options;
+  refresh.write = options.refresh_write;
+  refresh.account = nullptr;
+  refresh.refresh = nullptr;
+  // A refreshed section replaces its body's section where it stands, by
+  // identity: its name is not one of the names this run adds.
+  refresh.sections = nullptr;
+  return refresh;
+}
+
 Conversion::Conversion(const ScanOptions& o, const LineKind& k)
-    : options(o), kind(k) {
+    : options(o),
+      kind(k),
+      sections(o.sections != nullptr ? o.sections : &own_sections) {
   out.reserve(o.flush_bytes + 4096);
 }
 
@@ -52,12 +65,43 @@ void warn_skipped(const Conversion& c, std::int64_t number) {
   }
 }
 
-// Appends "copies" sections of "line" and hands them on once enough
-// have gathered. REQUIRES: the line's kind accepts it.
+// A warning about the line that "number()" (1-based in the file) gives:
+// the number is counted only when there is something to say.
+template <typename LineNumber>
+void warn_line(const Conversion& c, LineNumber number, std::string_view what) {
+  if (c.options.warn) {
+    c.options.warn(format_line_warning(c.options.path, number(), what));
+  }
+}
+
+// Appends "copies" sections of "line", under the planetarium's rules, and
+// hands them on once enough have gathered. REQUIRES: the line's kind
+// accepts it.
+template <typename LineNumber>
 bool add_sections(Conversion* c, std::string_view line, std::size_t copies,
-                  Error* err) {
+                  LineNumber number, Error* err) {
+  LineFacts facts;
+  c->kind.describe(line, &facts);
+  const std::string_view left_out = left_out_reason(facts);
+  if (!left_out.empty()) {
+    warn_line(*c, number,
+              std::string(facts.designation) + " left out: " +
+                  std::string(left_out));
+    return true;
+  }
+  if (!facts.has_magnitude) {
+    warn_line(*c, number, no_magnitude_warning(facts));
+  }
+  std::string suffix;
+  std::string other;
+  if (!claim_section_name(c->sections, facts, &suffix, &other)) {
+    warn_line(*c, number, renamed_section_warning(facts, suffix, other));
+  }
   for (std::size_t k = 0; k < copies; ++k) {
+    const std::size_t start = c->out.size();
     c->kind.write(line, &c->out, c->options.format);
+    // The section opens with "[" and its name.
+    c->out.insert(start + 1 + facts.section.size(), suffix);
   }
   if (c->out.size() < c->options.flush_bytes) return true;
   if (!c->options.write(c->out, err)) return false;
@@ -93,13 +137,17 @@ bool convert_matches(Conversion* c, std::string_view body,
                    c->kind.designation(line));
       }
     }
-    if (!c->kind.check(line, &c->skip)) {
+    // Lines are counted up to this one only for a warning about it.
+    const auto number = [&] {
       line_base += count_newlines(counted, line_begin);
       counted = line_begin;
-      warn_skipped(*c, line_base + 1 + c->header_lines);
+      return line_base + 1 + c->header_lines;
+    };
+    if (!c->kind.check(line, &c->skip)) {
+      warn_skipped(*c, number());
       continue;
     }
-    if (!add_sections(c, line, i - first, err)) return false;
+    if (!add_sections(c, line, i - first, number, err)) return false;
   }
   return true;
 }
@@ -117,7 +165,7 @@ bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
     warn_skipped(*c, number);
     return true;
   }
-  return add_sections(c, line, 1, err);
+  return add_sections(c, line, 1, [number] { return number; }, err);
 }
 
 bool finish_conversion(Conversion* c, Error* err) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/diagnostics.h"
+#include "conversion/planetarium_rules.h"
 #include "conversion/section_keys.h"
 #include "input/catalogue_columns.h"
 #include "input/line_reader.h"
@@ -38,7 +39,19 @@ struct ScanOptions {
   std::function<bool(std::string_view block, Error* err)> write;
   // Counts each listed name's lines when not null (init_account first).
   NameAccount* account = nullptr;
+  // The section names of the whole output, when several scans write into
+  // it; null: the names of this scan alone.
+  SectionNames* sections = nullptr;
+  // With --refresh, the bodies of the file being refreshed: every line one
+  // of them selects by a whole designation also gives a section to
+  // "refresh_write", whether a listed name selects it or not. Not counted
+  // in the account.
+  const ExactIndex* refresh = nullptr;
+  std::function<bool(std::string_view block, Error* err)> refresh_write;
 };
+
+/// The options of the conversion of the lines options.refresh selects.
+ScanOptions refresh_scan_options(const ScanOptions& options);
 
 /// How the lines of one kind of catalogue become sections.
 struct LineKind {
@@ -47,6 +60,8 @@ struct LineKind {
   // The designation quoted for the line in the account of the names.
   std::string_view (*designation)(std::string_view line);
   Source source;  // where the account counts the line
+  // What the planetarium's rules look at. REQUIRES: "check" accepts it.
+  void (*describe)(std::string_view line, LineFacts* facts);
 };
 
 /// Fails when a value that a section copies from "line" (the "count"
@@ -67,20 +82,25 @@ struct Conversion {
   std::string out;                // sections not yet handed to "write"
   Error skip;                     // why the latest line was not converted
   std::int64_t header_lines = 0;  // added to line numbers in warnings
+  SectionNames own_sections;      // when options.sections is null
+  SectionNames* sections;         // the section names given so far
 };
 
 /// Converts the substring matches that find_names found in "body", a run
 /// of whole lines after the file's first "lines_before" catalogue lines:
 /// each matched line gives one section per listed name in it, a line its
-/// kind refuses a warning. Every match is counted in options.account. Fails
-/// when writing fails.
+/// kind refuses a warning. The planetarium's rules apply to every section
+/// (planetarium_rules.h): an object it must not get is left out with a
+/// warning, one without H is written with a warning, and a section name
+/// another object holds is made unique with a warning. Every match is
+/// counted in options.account. Fails when writing fails.
 bool convert_matches(Conversion* c, std::string_view body,
                      const std::vector<NameMatch>& matches,
                      std::int64_t lines_before, Error* err);
 
 /// Converts one line that the listed names "hits" (distinct) select: one
-/// section, or a warning naming line "number" of the file. Fails when
-/// writing fails.
+/// section, or a warning naming line "number" of the file, under the rules
+/// of convert_matches. Fails when writing fails.
 bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err);
 

@@ -1,4 +1,4 @@
-// Packed epoch to Julian date.
+// Calendar dates and packed epochs to Julian dates.
 
 #include "conversion/epoch.h"
 
@@ -52,6 +52,20 @@ bool parse_year(const std::string& packed, int* year) {
 
 }  // namespace
 
+double calendar_jd(int year, int month, int day) {
+  // Days since 1 March of year 0: counting from March puts the leap day at
+  // the end of the counted year; 146097 days make the 400-year cycle.
+  const long y = static_cast<long>(year) - (month <= 2 ? 1 : 0);
+  const long era = (y >= 0 ? y : y - 399) / 400;
+  const long year_of_era = y - era * 400;
+  const long day_of_year =
+      (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const long day_of_era =
+      year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  // 1 March of year 0 is JD 1721119.5 at 0 h.
+  return static_cast<double>(era * 146097 + day_of_era) + 1721119.5;
+}
+
 double chat2int(std::string c) {
   if (c.size() != 1) return 1;
   for (int i = 0; kPackedDigits[i] != '\0'; ++i) {
@@ -75,19 +89,7 @@ double jd(std::string packed) {
   const int m = static_cast<int>(chat2int(packed.substr(3, 1)));
   const int d = static_cast<int>(chat2int(packed.substr(4, 1)));
 
-  // January and February count as months 13 and 14 of the year before.
-  int year = century_start(packed[0]) + yy;
-  int month = m;
-  if (m == 1 || m == 2) {
-    year -= 1;
-    month = m + 12;
-  }
-  // Every year that can arise (1789 to 2199) is after the Gregorian reform.
-  const int a = year / 100;
-  const int b = 2 - a + year / 400;
-  const int t1 = static_cast<int>(365.25 * (year + 4716));
-  const int t2 = static_cast<int>(30.6001 * (month + 1));
-  return static_cast<double>(d + t1 + t2) + b - 1524.5;
+  return calendar_jd(century_start(packed[0]) + yy, m, d);
 }
 
 }  // namespace orbitpick

@@ -12,6 +12,13 @@
 
 namespace orbitpick {
 
+/// Julian date of 0 h on the Gregorian calendar date "year"-"month"-"day"
+/// (proleptic before 1582). REQUIRES: month >= 1. A day past the end of the
+/// month counts on into the next one; months 13 and 14 are January and
+/// February of the year after, as a packed month may say. Every Julian date
+/// of the program comes from here.
+double calendar_jd(int year, int month, int day);
+
 /// Value of one packed digit: "1"-"9" give 1-9, "A"-"V" give 10-31. Anything
 /// else (another character, a lower-case letter, "0", an empty or longer
 /// string) gives 1.

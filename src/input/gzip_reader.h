@@ -13,13 +13,6 @@
 
 namespace orbitpick {
 
-/// The first two bytes of every gzip member.
-constexpr unsigned char kGzipMagic[2] = {0x1f, 0x8b};
-
-/// The errors both decompressors give in the same words, as gzip -d does.
-constexpr char kGzipTruncated[] = "unexpected end of compressed data";
-constexpr char kGzipTrailing[] = "trailing garbage after compressed data";
-
 /// Bytes of compressed input read from the source at a time.
 constexpr std::size_t kGzipInputBytes = 256 * 1024;
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "input/gzip_input.h"
 #include "input/gzip_reader.h"
 #include "base/process.h"
 #include "input/threaded_reader.h"
@@ -88,7 +89,7 @@ bool recognize_compression(std::unique_ptr<Reader> source,
                            const std::string& path,
                            std::unique_ptr<Reader>* reader, bool* compressed,
                            Error* err) {
-  char magic[2];
+  char magic[sizeof kGzipMagic];
   std::size_t have = 0;
   while (have < sizeof magic) {
     std::size_t got = 0;
@@ -101,7 +102,7 @@ bool recognize_compression(std::unique_ptr<Reader> source,
   auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
                                               std::move(source));
   *compressed =
-      have == sizeof magic && magic[0] == '\x1f' && magic[1] == '\x8b';
+      have == sizeof magic && std::memcmp(magic, kGzipMagic, have) == 0;
   *reader = *compressed ? make_gzip_reader(std::move(whole), path)
                         : std::move(whole);
   return true;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "input/gzip_input.h"
 #include "input/gzip_reader.h"
 
 namespace orbitpick {
@@ -53,9 +54,8 @@ class IsalGzipReader : public Reader {
  public:
   IsalGzipReader(std::unique_ptr<Reader> source, std::string path,
                  std::size_t input_bytes)
-      : source_(std::move(source)),
-        path_(std::move(path)),
-        input_(std::max(input_bytes, 2 * kMinInflateInput)),
+      : in_(std::move(source), std::move(path),
+            std::max(input_bytes, 2 * kMinInflateInput)),
         state_(std::make_unique<inflate_state>()) {}
 
   bool read(char* buf, std::size_t size, std::size_t* got,
@@ -64,13 +64,6 @@ class IsalGzipReader : public Reader {
  private:
   enum class Stage { kHeader, kData, kTrailer, kBetweenMembers, kDone };
 
-  std::size_t unread() const { return end_ - start_; }
-  // Moves the unread input to the front and reads more after it; sets
-  // source_ended_ when the source has no more. False with *err set when the
-  // source fails.
-  bool fill(Error* err);
-  // Makes at least "want" bytes unread unless the source ends first.
-  bool ensure(std::size_t want, Error* err);
   // The next input byte; fails as truncated at the end of the input.
   bool next_byte(unsigned char* byte, Error* err);
   bool read_bytes(unsigned char* bytes, std::size_t n, Error* err);
@@ -79,78 +72,36 @@ class IsalGzipReader : public Reader {
   // Reads and checks a member's header, as zlib does.
   bool read_header(Error* err);
   bool read_trailer(Error* err);
-  bool fail_with(const std::string& why, Error* err) {
-    error_ = {path_, why};
-    *err = error_;
-    return false;
-  }
 
-  std::unique_ptr<Reader> source_;
-  std::string path_;
-  std::vector<unsigned char> input_;
-  std::size_t start_ = 0;  // unread input is [start_, end_)
-  std::size_t end_ = 0;
-  bool source_ended_ = false;
+  GzipInput in_;
   std::unique_ptr<inflate_state> state_;
   Stage stage_ = Stage::kHeader;
-  Error error_;  // once failed, every later read fails the same way
 };
 
-bool IsalGzipReader::fill(Error* err) {
-  if (start_ > 0) {
-    std::memmove(input_.data(), input_.data() + start_, unread());
-    end_ -= start_;
-    start_ = 0;
-  }
-  std::size_t got = 0;
-  if (!source_->read(reinterpret_cast<char*>(input_.data()) + end_,
-                     input_.size() - end_, &got, err)) {
-    name_path(err, path_);
-    error_ = *err;
-    return false;
-  }
-  if (got == 0) source_ended_ = true;
-  end_ += got;
-  return true;
-}
-
-bool IsalGzipReader::ensure(std::size_t want, Error* err) {
-  while (unread() < want && !source_ended_) {
-    if (!fill(err)) return false;
-  }
-  return true;
-}
-
 bool IsalGzipReader::next_byte(unsigned char* byte, Error* err) {
-  if (!ensure(1, err)) return false;
-  if (unread() == 0) return fail_with(kGzipTruncated, err);
-  *byte = input_[start_++];
+  if (!in_.ensure(1, err)) return false;
+  if (in_.size() == 0) return in_.fail_with(kGzipTruncated, err);
+  *byte = in_.data()[0];
+  in_.consume(1);
   return true;
 }
 
 void IsalGzipReader::push_back_leftover() {
   // ISA-L reads ahead: whole bytes past the deflate data wait in its bit
   // buffer (after the last byte's padding bits) and in its small input
-  // buffer, both taken from the input before next_in.
+  // buffer, both taken from the input before next_in. A negative bit count
+  // (bits made up past the end of the input) leaves none to give back.
   inflate_state& s = *state_;
   unsigned char back[sizeof s.read_in + sizeof s.tmp_in_buffer];
   std::size_t n = 0;
-  const int padding = s.read_in_length % 8;
-  std::uint64_t bits = s.read_in >> padding;
-  for (int i = 0; i < s.read_in_length / 8; ++i, bits >>= 8) {
+  const int bits_held = std::max(s.read_in_length, 0);
+  std::uint64_t bits = s.read_in >> (bits_held % 8);
+  for (int i = 0; i < bits_held / 8; ++i, bits >>= 8) {
     back[n++] = static_cast<unsigned char>(bits & 0xff);
   }
   std::memcpy(back + n, s.tmp_in_buffer, s.tmp_in_size);
   n += s.tmp_in_size;
-  if (n == 0) return;
-  if (start_ < n) {
-    if (input_.size() < unread() + n) input_.resize(unread() + n);
-    std::memmove(input_.data() + n, input_.data() + start_, unread());
-    end_ = n + unread();
-    start_ = n;
-  }
-  start_ -= n;
-  std::memcpy(input_.data() + start_, back, n);
+  in_.put_back(back, n);
 }
 
 bool IsalGzipReader::read_bytes(unsigned char* bytes, std::size_t n,
@@ -166,14 +117,14 @@ bool IsalGzipReader::read_header(Error* err) {
   unsigned char header[10];
   if (!read_bytes(header, 2, err)) return false;
   if (std::memcmp(header, kGzipMagic, sizeof kGzipMagic) != 0) {
-    return fail_with("incorrect header check", err);
+    return in_.fail_with("incorrect header check", err);
   }
   if (!read_bytes(header + 2, 2, err)) return false;
   if (header[2] != kDeflate) {
-    return fail_with("unknown compression method", err);
+    return in_.fail_with("unknown compression method", err);
   }
   if (header[3] & kReservedFlags) {
-    return fail_with("unknown header flags set", err);
+    return in_.fail_with("unknown header flags set", err);
   }
   if (!read_bytes(header + 4, 6, err)) return false;
   const unsigned flags = header[3];
@@ -200,7 +151,7 @@ bool IsalGzipReader::read_header(Error* err) {
     if (!read_bytes(check, 2, err)) return false;
     const uLong stored = check[0] | check[1] << 8;
     if (stored != (crc & 0xffff)) {
-      return fail_with("header crc mismatch", err);
+      return in_.fail_with("header crc mismatch", err);
     }
   }
   return true;
@@ -215,10 +166,10 @@ bool IsalGzipReader::read_trailer(Error* err) {
   };
   // The same order of checks as zlib: the CRC first, then the length.
   if (le32(trailer) != state_->crc) {
-    return fail_with("incorrect data check", err);
+    return in_.fail_with("incorrect data check", err);
   }
   if (le32(trailer + 4) != state_->total_out) {
-    return fail_with("incorrect length check", err);
+    return in_.fail_with("incorrect length check", err);
   }
   return true;
 }
@@ -226,10 +177,7 @@ bool IsalGzipReader::read_trailer(Error* err) {
 bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
                           Error* err) {
   *got = 0;
-  if (!error_.what.empty()) {
-    *err = error_;
-    return false;
-  }
+  if (in_.failed(err)) return false;
   if (size == 0) return true;
   // Straight into the caller's buffer: no copy beyond inflate's own.
   std::size_t done = 0;
@@ -241,17 +189,16 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
         *got = done;
         return true;
       case Stage::kBetweenMembers:
-        if (!ensure(sizeof kGzipMagic, err)) return false;
-        if (unread() == 0) {
-          stage_ = Stage::kDone;
-          continue;
+        switch (in_.next_member(err)) {
+          case GzipInput::Next::kFailed:
+            return false;
+          case GzipInput::Next::kEnd:
+            stage_ = Stage::kDone;
+            continue;
+          case GzipInput::Next::kMember:
+            stage_ = Stage::kHeader;
+            continue;
         }
-        if (unread() < sizeof kGzipMagic ||
-            std::memcmp(input_.data() + start_, kGzipMagic,
-                        sizeof kGzipMagic) != 0) {
-          return fail_with(kGzipTrailing, err);
-        }
-        stage_ = Stage::kHeader;
         continue;
       case Stage::kHeader:
         if (!read_header(err)) return false;
@@ -266,31 +213,29 @@ bool IsalGzipReader::read(char* buf, std::size_t size, std::size_t* got,
       case Stage::kData:
         break;
     }
-    if (!ensure(kMinInflateInput, err)) return false;
-    s.next_in = input_.data() + start_;
-    s.avail_in = static_cast<std::uint32_t>(unread());
+    if (!in_.ensure(kMinInflateInput, err)) return false;
+    s.next_in = const_cast<std::uint8_t*>(in_.data());
+    s.avail_in = static_cast<std::uint32_t>(in_.size());
     s.next_out = reinterpret_cast<std::uint8_t*>(buf) + done;
     s.avail_out = static_cast<std::uint32_t>(want - done);
     const int rc = isal_inflate(&s);
-    const std::size_t used = s.next_in - (input_.data() + start_);
+    const std::size_t used = s.next_in - in_.data();
     const std::size_t made = want - done - s.avail_out;
-    start_ += used;
+    in_.consume(used);
     done += made;
+    // Bits read past the end of the input: zlib would wait for them.
+    const bool past_end = s.read_in_length < 0 && in_.ended();
     if (rc < 0) {
-      // Bits read past the end of the input: zlib would wait for them.
-      if (s.read_in_length < 0 && source_ended_) {
-        return fail_with(kGzipTruncated, err);
-      }
-      return fail_with(deflate_error(rc), err);
+      return in_.fail_with(past_end ? kGzipTruncated : deflate_error(rc), err);
     }
     if (s.block_state == ISAL_BLOCK_FINISH) {
+      if (past_end) return in_.fail_with(kGzipTruncated, err);
       push_back_leftover();
       stage_ = Stage::kTrailer;
     } else if (used == 0 && made == 0) {
       // No progress: ISA-L wants more input than there is. (Given at
       // least kMinInflateInput bytes, it always takes some.)
-      if (source_ended_) return fail_with(kGzipTruncated, err);
-      return fail_with("data error", err);
+      return in_.fail_with(in_.ended() ? kGzipTruncated : "data error", err);
     }
   }
   *got = done;

@@ -1,130 +1,31 @@
-// The merge of orbitpick's sections into an existing INI file: one pass over
-// the base that notes the edits, then the base written out around them.
+// The merge of orbitpick's sections into an existing INI file: the new
+// sections taken as they come, then one pass over the base that writes it
+// out with each section's edits.
 
 #include "output/ini_merge.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "conversion/section_keys.h"
 #include "input/whole_file.h"
+#include "output/base_bodies.h"
+#include "output/ini_text.h"
 
 namespace orbitpick {
 namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trim_blanks(std::string_view s) {
-  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// Splits text into lines ending at LF, CR LF or a lone CR. The next line
-// feed and carriage return are remembered, so that each byte is searched
-// once even in a file whose lines all end in a lone CR.
-class LineSplitter {
- public:
-  LineSplitter(std::string_view text, std::size_t start)
-      : text_(text), pos_(start), lf_(find('\n')), cr_(find('\r')) {}
-
-  // Sets the line's content [*begin, *content_end) and its end after the
-  // line ending, *next; false at the end of the text.
-  bool next(std::size_t* begin, std::size_t* content_end, std::size_t* next) {
-    if (pos_ >= text_.size()) return false;
-    if (lf_ != npos_ && lf_ < pos_) lf_ = find('\n');
-    if (cr_ != npos_ && cr_ < pos_) cr_ = find('\r');
-    *begin = pos_;
-    if (cr_ < lf_) {
-      *content_end = cr_;
-      *next = cr_ + 1 == lf_ ? lf_ + 1 : cr_ + 1;
-    } else if (lf_ != npos_) {
-      *content_end = lf_;
-      *next = lf_ + 1;
-    } else {
-      *content_end = text_.size();
-      *next = text_.size();
-    }
-    pos_ = *next;
-    return true;
-  }
-
- private:
-  static constexpr std::size_t npos_ = std::string_view::npos;
-
-  std::size_t find(char c) const {
-    if (pos_ >= text_.size()) return npos_;
-    const void* at = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
-    return at == nullptr ? npos_ : static_cast<const char*>(at) - text_.data();
-  }
-
-  std::string_view text_;
-  std::size_t pos_;
-  std::size_t lf_;  // searched again once behind pos_
-  std::size_t cr_;
-};
-
-// The section name of a line starting with '[' after blanks, or false.
-bool section_name(std::string_view line, std::string_view* name) {
-  const std::size_t open = line.find_first_not_of(" \t");
-  if (open == std::string_view::npos || line[open] != '[') return false;
-  std::string_view rest = line.substr(open + 1);
-  const std::size_t close = rest.find(']');
-  if (close != std::string_view::npos) rest = rest.substr(0, close);
-  *name = trim_blanks(rest);
-  return true;
-}
-
-// A "key = value" line: the key, and the value's offsets in the line, which
-// stop before a comment (';', or '#' after a blank) and its blanks.
-struct KeyLine {
-  std::string_view key;
-  std::size_t value_begin = 0;
-  std::size_t value_end = 0;
-};
-
-bool key_line(std::string_view line, KeyLine* out) {
-  const std::size_t start = line.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return false;
-  if (line[start] == ';' || line[start] == '#' || line[start] == '[') {
-    return false;
-  }
-  const std::size_t equals = line.find('=', start);
-  if (equals == std::string_view::npos) return false;
-  out->key = trim_blanks(line.substr(start, equals - start));
-  std::size_t begin = equals + 1;
-  while (begin < line.size() && is_blank(line[begin])) ++begin;
-  std::size_t end = begin;
-  while (end < line.size() && line[end] != ';' &&
-         !(line[end] == '#' && is_blank(line[end - 1]))) {
-    ++end;
-  }
-  while (end > begin && is_blank(line[end - 1])) --end;
-  out->value_begin = begin;
-  out->value_end = end;
-  return true;
-}
 
 // One key of a new section: its value (the last non-empty one given) and
 // its whole line as orbitpick wrote it, for adding it to a base section.
@@ -134,33 +35,88 @@ struct NewKey {
   std::string line;
 };
 
-// The new sections named like one base section, all their occurrences
-// taken together.
+// A new section that may be the body of a base section, all its
+// occurrences taken together.
 struct NewSection {
+  std::string name;
   std::vector<NewKey> keys;
-  bool given = false;  // a new section has this name
+  std::string last;        // its last occurrence, whole
+  std::size_t source = 0;  // 0: the listed sections; i: refresh text i - 1
+  std::uint64_t place = 0;  // among the listed sections, by first occurrence
+  bool in_base = false;
 };
 
-// Adds the key lines of one new section to "update".
-void fold_keys(std::string_view section, NewSection* update) {
-  LineSplitter lines(section, 0);
+// The value of "key" among "keys" (any case), or empty.
+std::string_view new_value(const NewSection& n, std::string_view key) {
+  for (const NewKey& k : n.keys) {
+    if (equal_ignoring_case(k.key, key)) return k.value;
+  }
+  return {};
+}
+
+// Adds the key lines of one occurrence, "text", to "section".
+void fold_keys(std::string_view text, NewSection* section) {
+  LineSplitter lines(text, 0);
   std::size_t begin, end, next;
   while (lines.next(&begin, &end, &next)) {
-    const std::string_view line = section.substr(begin, end - begin);
+    const std::string_view line = text.substr(begin, end - begin);
     KeyLine k;
     if (!key_line(line, &k)) continue;
     const std::string_view value =
         line.substr(k.value_begin, k.value_end - k.value_begin);
-    auto same = std::find_if(update->keys.begin(), update->keys.end(),
+    auto same = std::find_if(section->keys.begin(), section->keys.end(),
                              [&](const NewKey& n) { return n.key == k.key; });
-    if (same == update->keys.end()) {
-      update->keys.push_back(
+    if (same == section->keys.end()) {
+      section->keys.push_back(
           {std::string(k.key), std::string(value), std::string(line)});
     } else if (!value.empty()) {
       same->value.assign(value);
       same->line.assign(line);
     }
   }
+  section->last.assign(text);
+}
+
+// Calls "take" with the text and name of each section of "sections" (from
+// its "[name]" line to the next one); stops when "take" fails.
+template <typename Take>
+bool each_section(std::string_view sections, const Take& take) {
+  LineSplitter lines(sections, 0);
+  std::size_t begin, end, next;
+  std::size_t from = 0;
+  std::string_view current;
+  bool in_section = false;
+  while (lines.next(&begin, &end, &next)) {
+    std::string_view name;
+    if (!section_name(sections.substr(begin, end - begin), &name)) continue;
+    if (in_section && !take(sections.substr(from, begin - from), current)) {
+      return false;
+    }
+    in_section = true;
+    from = begin;
+    current = name;
+  }
+  return !in_section || take(sections.substr(from), current);
+}
+
+std::string lowered(std::string_view name) {
+  std::string low(name);
+  for (char& c : low) c = ascii_lower(c);
+  return low;
+}
+
+// The identities (base_bodies.h) of one occurrence of a new section.
+std::vector<std::string> occurrence_identities(std::string_view text,
+                                               std::string_view name) {
+  NewSection probe;
+  fold_keys(text, &probe);
+  std::string_view number, designation, value_name;
+  for (const NewKey& k : probe.keys) {
+    if (equal_ignoring_case(k.key, "minor_planet_number")) number = k.value;
+    if (equal_ignoring_case(k.key, "iau_designation")) designation = k.value;
+    if (equal_ignoring_case(k.key, "name")) value_name = k.value;
+  }
+  return section_identities({name, number, designation, value_name});
 }
 
 // A change to the base: "erase" bytes at "at" replaced by "text".
@@ -203,7 +159,7 @@ void update_section(std::string_view base, const NewSection& update,
       std::string text(n.value);
       // "key =" with nothing after it: keep the blank of "key = value".
       if (old.empty() && base[b.value_begin - 1] == '=' && b.value_begin >= 2 &&
-          is_blank(base[b.value_begin - 2])) {
+          is_ini_blank(base[b.value_begin - 2])) {
         text.insert(0, " ");
       }
       // "key = # comment": the comment needs its blank to stay one.
@@ -246,18 +202,78 @@ bool check_ini_text(std::string_view text, Error* err) {
 
 namespace {
 
-constexpr std::size_t kWriteBlock = 64 * 1024;
+// The key lines and identities of a base section, read before it is
+// updated: which new section is its body is known only at its end.
+struct BaseSection {
+  std::string_view name;
+  std::vector<BaseKey> keys;
+  std::size_t anchor = 0;       // where its missing keys go
+  std::string_view anchor_end;  // the ending of the line before it
+};
 
-std::string lowered(std::string_view name) {
-  std::string low(name);
-  for (char& c : low) c = lower(c);
-  return low;
+std::string_view base_value(std::string_view base, const BaseSection& section,
+                            std::string_view key) {
+  for (const BaseKey& b : section.keys) {
+    if (b.value_end > b.value_begin && equal_ignoring_case(b.key, key)) {
+      return base.substr(b.value_begin, b.value_end - b.value_begin);
+    }
+  }
+  return {};
 }
 
-}  // namespace
+// The new sections by each of their identities, in the order read: the
+// listed ones before the refreshed ones.
+using IdentityIndex = std::unordered_map<std::string, std::vector<std::size_t>>;
 
-// The new sections that no base section is named like, kept out of memory:
-// in a temporary file, or in memory where none can be made.
+IdentityIndex index_identities(const std::vector<NewSection>& news) {
+  IdentityIndex index;
+  for (std::size_t i = 0; i < news.size(); ++i) {
+    const NewSection& n = news[i];
+    for (std::string& id : section_identities(
+             {n.name, new_value(n, "minor_planet_number"),
+              new_value(n, "iau_designation"), new_value(n, "name")})) {
+      std::vector<std::size_t>& at = index[std::move(id)];
+      if (at.empty() || at.back() != i) at.push_back(i);
+    }
+  }
+  return index;
+}
+
+// The first new section that is the body of "section", or null.
+NewSection* same_body(std::string_view base, const BaseSection& section,
+                      const IdentityIndex& index,
+                      std::vector<NewSection>* news) {
+  std::size_t best = news->size();
+  for (const std::string& id : section_identities(
+           {section.name, base_value(base, section, "minor_planet_number"),
+            base_value(base, section, "iau_designation"),
+            base_value(base, section, "name")})) {
+    const auto it = index.find(id);
+    if (it != index.end()) best = std::min(best, it->second.front());
+  }
+  return best == news->size() ? nullptr : &(*news)[best];
+}
+
+bool parse_epoch(std::string_view text, double* jd) {
+  const char* end = text.data() + text.size();
+  const auto [at, ec] = std::from_chars(text.data(), end, *jd);
+  return ec == std::errc() && at == end;
+}
+
+// True when the base's orbit has a later epoch than the new one's.
+bool base_is_newer(std::string_view base, const BaseSection& section,
+                   const NewSection& update) {
+  double old_epoch = 0;
+  double new_epoch = 0;
+  return parse_epoch(base_value(base, section, "orbit_Epoch"), &old_epoch) &&
+         parse_epoch(new_value(update, "orbit_Epoch"), &new_epoch) &&
+         new_epoch < old_epoch;
+}
+
+constexpr std::size_t kWriteBlock = 64 * 1024;
+
+// The listed sections whose body is in no base section, kept out of
+// memory: in a temporary file, or in memory where none can be made.
 class SectionSpill {
  public:
   SectionSpill() = default;
@@ -285,7 +301,7 @@ class SectionSpill {
     return true;
   }
 
-  // Sets *text to the "size" bytes at "offset". Only once appending is over.
+  // Sets *text to the "size" bytes at "offset", once appending is over.
   bool read(std::uint64_t offset, std::size_t size, std::string* text,
             Error* err) {
     if (file_ == nullptr) {
@@ -293,8 +309,7 @@ class SectionSpill {
       return true;
     }
     text->resize(size);
-    if (std::fflush(file_) != 0 ||
-        !seek(offset) ||
+    if (std::fflush(file_) != 0 || !seek(offset) ||
         std::fread(&(*text)[0], 1, size, file_) != size) {
       return fail(err, std::string("temporary file: ") +
                            std::strerror(errno != 0 ? errno : EIO));
@@ -317,22 +332,28 @@ class SectionSpill {
   std::uint64_t size_ = 0;
 };
 
+}  // namespace
+
 struct IniMerge::State {
   std::string_view base;
   std::size_t start = 0;  // after a byte order mark
-  // Each base section's name, lower-cased, and what the new sections of
-  // that name bring: memory that follows the base.
-  std::unordered_map<std::string, std::size_t> base_names;
-  std::vector<NewSection> updates;
-  // The other new sections, each name once: its first occurrence (its
-  // place among them) and its last (its text) in the spill.
+  // Every identity of every base section: a new section that has none of
+  // them is the body of no base section.
+  std::unordered_set<std::string> base_identities;
+  // The new sections that may be the body of a base section, by name in
+  // lower case: memory that follows the base.
+  std::vector<NewSection> news;
+  std::unordered_map<std::string, std::size_t> by_name;
+  // The other listed sections, each name once: its place among the listed
+  // sections, and its last occurrence in the spill.
   struct Appended {
-    std::uint64_t first = 0;
+    std::uint64_t place = 0;
     std::uint64_t last = 0;
     std::size_t size = 0;
   };
   std::unordered_map<std::string, Appended> appended;
   SectionSpill spill;
+  std::uint64_t places = 0;  // listed names seen
 };
 
 IniMerge::IniMerge() : state_(std::make_unique<State>()) {}
@@ -344,78 +365,136 @@ bool IniMerge::start(std::string_view base, Error* err) {
   m.base = base;
   m.start =
       base.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
+  BaseSection section;
+  bool in_section = false;
+  const auto note = [&] {
+    if (!in_section) return;
+    for (std::string& id : section_identities(
+             {section.name, base_value(base, section, "minor_planet_number"),
+              base_value(base, section, "iau_designation"),
+              base_value(base, section, "name")})) {
+      m.base_identities.insert(std::move(id));
+    }
+  };
   LineSplitter lines(base, m.start);
   std::size_t begin, end, next;
   while (lines.next(&begin, &end, &next)) {
+    const std::string_view line = base.substr(begin, end - begin);
     std::string_view name;
-    if (!section_name(base.substr(begin, end - begin), &name)) continue;
-    if (m.base_names.emplace(lowered(name), m.updates.size()).second) {
-      m.updates.emplace_back();
+    if (section_name(line, &name)) {
+      note();
+      in_section = true;
+      section.name = name;
+      section.keys.clear();
+      continue;
     }
+    KeyLine k;
+    if (!in_section || !key_line(line, &k)) continue;
+    section.keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
   }
+  note();
   return true;
 }
 
-bool IniMerge::add(std::string_view sections, Error* err) {
-  State& m = *state_;
-  // Each section runs from its "[name]" line to the next one.
-  const auto take = [&](std::size_t from, std::size_t to,
-                        std::string_view name) {
-    const std::string_view text = sections.substr(from, to - from);
-    std::string key = lowered(name);
-    const auto in_base = m.base_names.find(key);
-    if (in_base != m.base_names.end()) {
-      NewSection& update = m.updates[in_base->second];
-      update.given = true;
-      fold_keys(text, &update);
-      return true;
-    }
-    std::uint64_t at = 0;
-    if (!m.spill.append(text, &at, err)) return false;
-    const auto [it, is_new] = m.appended.try_emplace(std::move(key));
-    if (is_new) it->second.first = at;
-    it->second.last = at;
-    it->second.size = text.size();
+// One occurrence of a new section, from "source" (0: the listed ones).
+// Sections are one when their names are, ignoring ASCII case.
+bool take_occurrence(IniMerge::State* m, std::string_view text,
+                            std::string_view name, std::size_t source,
+                            Error* err) {
+  std::string key = lowered(name);
+  const auto known = m->by_name.find(key);
+  if (known != m->by_name.end()) {
+    fold_keys(text, &m->news[known->second]);
     return true;
-  };
-  LineSplitter lines(sections, 0);
-  std::size_t begin, end, next;
-  std::size_t from = 0;
-  std::string_view current;
-  bool in_section = false;
-  while (lines.next(&begin, &end, &next)) {
-    std::string_view name;
-    if (!section_name(sections.substr(begin, end - begin), &name)) continue;
-    if (in_section && !take(from, begin, current)) return false;
-    in_section = true;
-    from = begin;
-    current = name;
   }
-  return !in_section || take(from, sections.size(), current);
+  const auto spilled = m->appended.find(key);
+  if (spilled != m->appended.end()) {
+    if (source != 0) return true;
+    if (!m->spill.append(text, &spilled->second.last, err)) return false;
+    spilled->second.size = text.size();
+    return true;
+  }
+  const std::uint64_t place = source == 0 ? m->places++ : 0;
+  bool maybe_in_base = false;
+  for (const std::string& id : occurrence_identities(text, name)) {
+    maybe_in_base = maybe_in_base || m->base_identities.count(id) > 0;
+  }
+  if (maybe_in_base) {
+    m->by_name.emplace(std::move(key), m->news.size());
+    m->news.emplace_back();
+    NewSection& n = m->news.back();
+    n.name.assign(name);
+    n.source = source;
+    n.place = place;
+    fold_keys(text, &n);
+    return true;
+  }
+  // A refreshed body is only ever updated, and this one is no base body.
+  if (source != 0) return true;
+  IniMerge::State::Appended& a = m->appended[std::move(key)];
+  a.place = place;
+  a.size = text.size();
+  return m->spill.append(text, &a.last, err);
 }
 
-bool IniMerge::finish(const MergeSink& write, MergeCounts* counts,
+bool IniMerge::add(std::string_view sections, Error* err) {
+  return each_section(sections, [&](std::string_view text,
+                                    std::string_view name) {
+    return take_occurrence(state_.get(), text, name, 0, err);
+  });
+}
+
+bool IniMerge::finish(const MergeOptions& options, const MergeSink& write,
+                      MergeCounts* counts, RefreshCounts* refresh,
                       Error* err) {
   State& m = *state_;
   *counts = MergeCounts();
+  *refresh = RefreshCounts();
+  for (std::size_t i = 0; i < options.refresh.size(); ++i) {
+    const bool taken = each_section(
+        options.refresh[i], [&](std::string_view text, std::string_view name) {
+          return take_occurrence(&m, text, name, i + 1, err);
+        });
+    if (!taken) return false;
+  }
+  // "news" holds the listed sections in the order they first came, then
+  // the refreshed ones: the first that is a base section's body updates it.
+  refresh->refreshed.assign(options.refresh.size(), 0);
+  const IdentityIndex index = index_identities(m.news);
+  const bool refreshing = !options.refresh.empty();
+
   const std::string_view base = m.base;
   const std::string_view line_end = first_line_end(base);
   std::vector<Edit> edits;
-  std::vector<BaseKey> keys;
-  NewSection* current = nullptr;  // the base section being updated
-  std::size_t anchor = 0;         // where its missing keys go
-  std::string_view anchor_end;    // the ending of the line before it
-  bool last_blank = true;         // the base's last line is blank
-  std::string_view last_end;      // ... and its line ending
-  std::size_t pos = 0;            // the base is written up to here
-  std::string name_lowered;
+  BaseSection section;
+  bool in_section = false;
+  bool last_blank = true;     // the base's last line is blank
+  std::string_view last_end;  // ... and its line ending
+  std::size_t pos = 0;        // the base is written up to here
 
-  // The edits of one base section, written as soon as it ends: memory
-  // for one section's edits at a time, whatever the base holds.
-  const auto write_update = [&] {
+  // Each base section's edits are written as soon as it ends: memory for
+  // one section's edits at a time, whatever the base holds.
+  const auto finish_section = [&] {
+    if (!in_section) return true;
+    NewSection* update = same_body(base, section, index, &m.news);
+    if (update == nullptr) {
+      ++counts->kept;
+      if (refreshing) refresh->unmatched.emplace_back(section.name);
+      return true;
+    }
+    update->in_base = true;
+    if (options.never_older && base_is_newer(base, section, *update)) {
+      refresh->newer.emplace_back(section.name);
+      return true;
+    }
+    if (update->source == 0) {
+      ++counts->updated;
+    } else {
+      ++refresh->refreshed[update->source - 1];
+    }
     edits.clear();
-    update_section(base, *current, keys, anchor, anchor_end, line_end,
-                   &edits);
+    update_section(base, *update, section.keys, section.anchor,
+                   section.anchor_end, line_end, &edits);
     for (const Edit& e : edits) {
       if (!write(base.substr(pos, e.at - pos), err) || !write(e.text, err)) {
         return false;
@@ -433,50 +512,55 @@ bool IniMerge::finish(const MergeSink& write, MergeCounts* counts,
     last_end = base.substr(end, next - end);
     std::string_view name;
     if (section_name(line, &name)) {
-      if (current != nullptr && !write_update()) return false;
-      name_lowered = lowered(name);
-      NewSection& named = m.updates[m.base_names.at(name_lowered)];
-      current = named.given ? &named : nullptr;
-      if (current == nullptr) {
-        ++counts->kept;
-        continue;
-      }
-      ++counts->updated;
-      keys.clear();
-      anchor = next;
-      anchor_end = last_end;
+      if (!finish_section()) return false;
+      in_section = true;
+      section.name = name;
+      section.keys.clear();
+      section.anchor = next;
+      section.anchor_end = last_end;
       continue;
     }
     KeyLine k;
-    if (current == nullptr || !key_line(line, &k)) continue;
-    keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
-    anchor = next;
-    anchor_end = last_end;
+    if (!in_section || !key_line(line, &k)) continue;
+    section.keys.push_back({k.key, begin + k.value_begin, begin + k.value_end});
+    section.anchor = next;
+    section.anchor_end = last_end;
   }
-  if (current != nullptr && !write_update()) return false;
-  if (!write(base.substr(pos), err)) return false;
+  if (!finish_section() || !write(base.substr(pos), err)) return false;
 
-  counts->added = static_cast<std::int64_t>(m.appended.size());
-  if (counts->added == 0) return true;
+  // Appended: the listed sections whose body is not in the base, each once,
+  // in the order they first came, with their last occurrence.
+  struct Tail {
+    std::uint64_t place;
+    const NewSection* kept;           // or, when null, in the spill:
+    const State::Appended* spilled;
+  };
+  std::vector<Tail> order;
+  for (const NewSection& n : m.news) {
+    if (!n.in_base && n.source == 0) order.push_back({n.place, &n, nullptr});
+  }
+  for (const auto& entry : m.appended) {
+    order.push_back({entry.second.place, nullptr, &entry.second});
+  }
+  counts->added = static_cast<std::int64_t>(order.size());
+  if (order.empty()) return true;
+  std::sort(order.begin(), order.end(), [](const Tail& a, const Tail& b) {
+    return a.place < b.place;
+  });
   std::string tail;
   if (!base.empty() && last_end.empty()) tail.append(line_end);
   if (!base.empty() && !last_blank) {
     tail.append(last_end.empty() ? line_end : last_end);
   }
-  // Each name once, where it first came, with the text it last had; every
-  // line ended like the base's first.
-  std::vector<const State::Appended*> order;
-  order.reserve(m.appended.size());
-  for (const auto& entry : m.appended) order.push_back(&entry.second);
-  std::sort(order.begin(), order.end(),
-            [](const State::Appended* a, const State::Appended* b) {
-              return a->first < b->first;
-            });
   std::string text;
-  for (const State::Appended* a : order) {
-    if (!m.spill.read(a->last, a->size, &text, err)) return false;
-    LineSplitter section(text, 0);
-    while (section.next(&begin, &end, &next)) {
+  for (const Tail& t : order) {
+    if (t.kept != nullptr) {
+      text = t.kept->last;
+    } else if (!m.spill.read(t.spilled->last, t.spilled->size, &text, err)) {
+      return false;
+    }
+    LineSplitter section_lines(text, 0);
+    while (section_lines.next(&begin, &end, &next)) {
       tail.append(text, begin, end - begin);
       tail.append(line_end);
     }
@@ -489,15 +573,24 @@ bool IniMerge::finish(const MergeSink& write, MergeCounts* counts,
 }
 
 bool merge_ini(std::string_view base, std::string_view sections,
-               const MergeSink& write, MergeCounts* counts, Error* err) {
+               const MergeOptions& options, const MergeSink& write,
+               MergeCounts* counts, RefreshCounts* refresh, Error* err) {
   *counts = MergeCounts();
+  *refresh = RefreshCounts();
   try {
     IniMerge merge;
     return merge.start(base, err) && merge.add(sections, err) &&
-           merge.finish(write, counts, err);
+           merge.finish(options, write, counts, refresh, err);
   } catch (const std::bad_alloc&) {
     return fail(err, std::strerror(ENOMEM));
   }
+}
+
+bool merge_ini(std::string_view base, std::string_view sections,
+               const MergeSink& write, MergeCounts* counts, Error* err) {
+  RefreshCounts refresh;
+  return merge_ini(base, sections, MergeOptions(), write, counts, &refresh,
+                   err);
 }
 
 bool merge_ini(std::string_view base, std::string_view sections,

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/diagnostics.h"
 
@@ -25,9 +26,29 @@ namespace orbitpick {
 
 /// What a merge did, counted in the base's sections and the new ones.
 struct MergeCounts {
-  std::int64_t updated = 0;  // base sections with the name of a new one
+  std::int64_t updated = 0;  // base sections that are a listed body
   std::int64_t added = 0;    // new sections appended (each name once)
-  std::int64_t kept = 0;     // base sections left byte for byte
+  std::int64_t kept = 0;     // base sections that are no new section's body
+};
+
+/// What a merge with refresh texts did besides: per text, the base sections
+/// updated from it (and not from a listed section); the names of the
+/// sections left as they were because their orbit is newer, and of those
+/// that are the body of no new section.
+struct RefreshCounts {
+  std::vector<std::int64_t> refreshed;
+  std::vector<std::string> newer;
+  std::vector<std::string> unmatched;
+};
+
+/// What a merge is given besides the listed sections.
+struct MergeOptions {
+  // Sections of the base's own bodies (--refresh), one text per catalogue:
+  // they update the base sections of their bodies and are never appended.
+  std::vector<std::string_view> refresh;
+  // Never older: a base section whose orbit_Epoch is later than the new
+  // section's keeps its orbit.
+  bool never_older = false;
 };
 
 /// Takes a block of the merged file, in order; a failure stops the merge.
@@ -40,17 +61,20 @@ bool check_ini_text(std::string_view text, Error* err);
 /// Merges "sections", INI text in orbitpick's own format (a "[name]" line,
 /// "key = value" lines, an empty line), into "base", any INI file, and hands
 /// the result to "write" in order. The rules:
-///  - Section names match ignoring ASCII case; keys match byte for byte.
-///  - Every base section named like a new one is updated in place, each one
-///    when the name occurs several times. The keys that say what a body is
+///  - A base section is updated in place when it is the same body as a new
+///    one: when they share an identity (base_bodies.h: the decoded section
+///    name, minor_planet_number, the designation in iau_designation or
+///    name), each such base section when there are several. Keys match
+///    byte for byte. The keys that say what a body is
 ///    (merge_only_fills in section_keys.h: name, minor_planet_number,
 ///    iau_designation, type, coord_func) are written only where the section
 ///    has no non-empty value for them, under any case; every other key gets
 ///    the new value on each of its lines. A key the
 ///    section lacks is added after its last key line. An empty new value is
 ///    never written into a base section.
-///  - A new section whose name is not in the base is appended at the end,
-///    once (its last occurrence in "sections"), after one empty line.
+///  - A new section whose body is not in the base is appended at the end,
+///    once (its last occurrence in "sections"; new sections are one when
+///    their names are, ignoring ASCII case), after one empty line.
 ///  - A changed line keeps its own line ending; added keys end like the line
 ///    they follow; appended sections like the base's first line (kLineEnd
 ///    when the base has no line ending). A base line without an ending
@@ -63,11 +87,17 @@ bool check_ini_text(std::string_view text, Error* err);
 bool merge_ini(std::string_view base, std::string_view sections,
                const MergeSink& write, MergeCounts* counts, Error* err);
 
-/// merge_ini in steps, for new sections that come block after block: the
-/// memory it takes follows the base (its sections' names, and the keys
-/// that new sections bring to them), plus the name and place of each new
-/// section appended; the appended sections themselves wait in a temporary
-/// file (in memory where none can be made).
+/// merge_ini with refresh texts and the never-older rule.
+bool merge_ini(std::string_view base, std::string_view sections,
+               const MergeOptions& options, const MergeSink& write,
+               MergeCounts* counts, RefreshCounts* refresh, Error* err);
+
+/// merge_ini in steps, for listed sections that come block after block:
+/// the memory it takes follows the base (its bodies' identities, and the
+/// new sections that may be their bodies), plus the name and place of each
+/// other listed section, which waits for the end in a temporary file (in
+/// memory where none can be made). The base's edits are written section by
+/// section.
 class IniMerge {
  public:
   IniMerge();
@@ -78,13 +108,16 @@ class IniMerge {
   /// Takes the base, which must outlive the merge; fails when it is not
   /// text (see check_ini_text).
   bool start(std::string_view base, Error* err);
-  /// Takes a block of new sections, whole sections in orbitpick's format.
+  /// Takes a block of listed sections, whole sections in orbitpick's format.
   bool add(std::string_view sections, Error* err);
-  /// Hands the merged file to "write", in order, as merge_ini does.
-  bool finish(const MergeSink& write, MergeCounts* counts, Error* err);
+  /// Takes the refresh texts of "options" and hands the merged file to
+  /// "write", in order, as merge_ini does.
+  bool finish(const MergeOptions& options, const MergeSink& write,
+              MergeCounts* counts, RefreshCounts* refresh, Error* err);
+
+  struct State;  // defined in ini_merge.cc
 
  private:
-  struct State;
   std::unique_ptr<State> state_;
 };
 

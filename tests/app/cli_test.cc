@@ -264,21 +264,27 @@ TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
     std::string ini;
     std::string err;
   };
+  // Pluto is found but left out: the planetarium has its own.
+  const std::string planetarium_warnings =
+      "orbitpick: NEA.txt:3: (134340) Pluto left out: the planetarium has "
+      "Pluto among its major bodies, and would show a second one beside it\n"
+      "orbitpick: NEA.txt:4: 2010 LF64 has no absolute magnitude: the "
+      "planetarium will not draw it (no magnitude to draw it with)\n";
   const std::vector<Case> cases = {
       {{},
        section_of(kEros) + section_of(kEros) + section_of(kPan) +
-           section_of(kPluto) + section_of(k2010Lf64) +
-           section_of(pan_elsewhere),
-       "orbitpick: list.csv:4: \"Pan\" is in 2 catalogue lines ((4450) Pan, "
-       "(15788) 1993 SB); --exact matches whole designations\n"
-       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
+           section_of(k2010Lf64) + section_of(pan_elsewhere),
+       planetarium_warnings +
+           "orbitpick: list.csv:4: \"Pan\" is in 2 catalogue lines ((4450) "
+           "Pan, (15788) 1993 SB); --exact matches whole designations\n"
+           "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"},
       // One section per object, however many spellings select it.
       // Whole designations close the account with the counts.
       {{"--exact"},
-       section_of(kEros) + section_of(kPan) + section_of(kPluto) +
-           section_of(k2010Lf64),
-       "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"
-       "orbitpick: list.csv: 6 objects: 5 found, 1 in no catalogue line\n"},
+       section_of(kEros) + section_of(kPan) + section_of(k2010Lf64),
+       planetarium_warnings +
+           "orbitpick: list.csv:5: \"Zwicky\" is in no catalogue line\n"
+           "orbitpick: list.csv: 6 objects: 5 found, 1 in no catalogue line\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = c.options;
@@ -289,6 +295,15 @@ TEST_F(CliTest, ExactAndTheAccountOnAHeaderlessExtract) {
     EXPECT_NE(std::string::npos, r.out.find(" End of processing: 5 asteroids."));
     EXPECT_EQ(c.ini, read_file(dir.path("out.ini")));
   }
+
+  // Merged into the file just written, Pluto stays out too.
+  const test::RunResult merged = run_orbitpick(
+      {"--base", "out.ini", "--extended", "list.csv", "NEA.txt", "merged.ini"},
+      dir.dir());
+  EXPECT_EQ(0, merged.status);
+  EXPECT_EQ(0u, merged.err.find(planetarium_warnings)) << merged.err;
+  EXPECT_EQ(std::string::npos,
+            read_file(dir.path("merged.ini")).find("Pluto"));
 
   // A list without a single quoted name converts nothing: an error.
   write_file(dir.path("list.csv"), "Name,Mag\nCeres,7.1\nVesta,6\n");

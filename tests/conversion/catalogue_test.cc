@@ -240,7 +240,7 @@ struct ScanRun {
 ScanRun scan(const std::string& catalogue, std::vector<std::string> names,
              std::size_t buffer_bytes = kDefaultBufferBytes,
              std::size_t read_step = 1 << 20) {
-  test::StringReader reader(catalogue, read_step);
+  test::ScriptedReader reader(catalogue, read_step);
   const NameMatcher matcher = build_name_matcher(std::move(names));
   ScanRun run;
   ScanOptions options;
@@ -397,7 +397,7 @@ TEST(Scan, BufferSizesAndReadSizesDoNotChangeTheResult) {
 }
 
 TEST(Scan, WriteFailureStopsTheScan) {
-  test::StringReader reader(catalogue_header() + lines_of(10, kCeres));
+  test::ScriptedReader reader(catalogue_header() + lines_of(10, kCeres));
   const NameMatcher matcher = build_name_matcher({"Ceres"});
   ScanOptions options;
   options.flush_bytes = 1;

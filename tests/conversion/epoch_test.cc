@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <string>
 
 namespace orbitpick {
@@ -23,6 +24,9 @@ TEST(Epoch, KnownDates) {
       {"K25a1", 2460676.5},     // lower case is not in the alphabet
       {"K25D1", 2461041.5},     // month 13 is January of the next year
       {"K24BV", 2460645.5},     // 31 November is 1 December
+      {"K24FV", 2460767.5},     // month 15, day 31: past the calendar
+      {"K25V1", 2461592.5},     // month 31
+      {"I00E1", 2378892.5},     // month 14 of 1800: February 1801
       {"K2555xyz", 2460800.5},  // characters after the fifth are ignored
       {"K255", 2460796.5},      // no day character: day 1
       {"K 555", 2453495.5},     // year " 5" parses as 5: 2005
@@ -33,6 +37,31 @@ TEST(Epoch, KnownDates) {
     EXPECT_EQ(c.jd, jd(c.packed)) << c.packed;
     EXPECT_TRUE(epoch_is_valid(c.packed)) << c.packed;
   }
+}
+
+TEST(CalendarJd, AgreesWithTheCLibraryEveryDayFrom1800To2200) {
+  // timegm counts seconds from JD 2440587.5 (1970-01-01 0 h) on its own.
+  for (int year = 1800; year <= 2200; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      for (int day = 1; day <= 31; ++day) {
+        std::tm tm = {};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        const double expected = timegm(&tm) / 86400.0 + 2440587.5;
+        ASSERT_EQ(expected, calendar_jd(year, month, day))
+            << year << "-" << month << "-" << day;
+      }
+    }
+  }
+}
+
+TEST(CalendarJd, KnownDates) {
+  EXPECT_EQ(2451544.5, calendar_jd(2000, 1, 1));    // J2000.0 is its noon
+  EXPECT_EQ(2400000.5, calendar_jd(1858, 11, 17));  // modified JD 0
+  EXPECT_EQ(2299160.5, calendar_jd(1582, 10, 15));  // the Gregorian reform
+  EXPECT_EQ(1721425.5, calendar_jd(1, 1, 1));
+  EXPECT_EQ(calendar_jd(2024, 3, 1), calendar_jd(2024, 2, 30));
 }
 
 TEST(Epoch, CenturyLetters) {

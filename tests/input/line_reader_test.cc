@@ -12,31 +12,32 @@
 namespace orbitpick {
 namespace {
 
-std::vector<std::string> runs_of(const std::string& text, std::size_t buffer,
-                                 std::size_t step, std::size_t max_line,
-                                 Error* err, LinesRead* last = nullptr) {
-  test::StringReader reader(text, step);
+struct Runs {
+  std::vector<std::string> runs;
+  LinesRead last = LinesRead::kRun;  // what ended the walk
+  Error err;                         // when it is kFailed
+};
+
+Runs runs_of(const std::string& text, std::size_t buffer, std::size_t step,
+             std::size_t max_line) {
+  test::ScriptedReader reader(text, step);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer, max_line);
-  std::vector<std::string> runs;
+  Runs out;
   std::string_view run;
-  *err = Error();
-  LinesRead got;
-  while ((got = next_lines(&lines, &run, err)) == LinesRead::kRun) {
-    runs.emplace_back(run);
+  while ((out.last = next_lines(&lines, &run, &out.err)) == LinesRead::kRun) {
+    out.runs.emplace_back(run);
   }
-  if (last != nullptr) *last = got;
-  return runs;
+  return out;
 }
 
 TEST(LineBuffer, RunsAreWholeLinesThatAddUpToTheInput) {
   const std::string text = "a\nbb\n\nccc\n" + std::string(100, 'd') + "\ne";
   for (std::size_t buffer : {1, 2, 3, 7, 64, 1000}) {
     for (std::size_t step : {1, 3, 1000}) {
-      Error err;
-      const std::vector<std::string> runs =
-          runs_of(text, buffer, step, kMaxLineBytes, &err);
-      EXPECT_EQ("", err.what);
+      const Runs r = runs_of(text, buffer, step, kMaxLineBytes);
+      EXPECT_EQ(LinesRead::kEnd, r.last) << r.err.what;
+      const std::vector<std::string>& runs = r.runs;
       std::string joined;
       for (std::size_t i = 0; i < runs.size(); ++i) {
         joined += runs[i];
@@ -51,14 +52,13 @@ TEST(LineBuffer, RunsAreWholeLinesThatAddUpToTheInput) {
 }
 
 TEST(LineBuffer, LineLongerThanTheLimitIsRefused) {
-  Error err;
-  LinesRead last;
-  runs_of("short\n" + std::string(100, 'x') + "\n", 8, 1000, 64, &err, &last);
-  EXPECT_EQ("line longer than 64 bytes", err.what);
-  EXPECT_EQ(LinesRead::kFailed, last);
-  runs_of("short\n" + std::string(63, 'x') + "\n", 8, 1000, 64, &err, &last);
-  EXPECT_EQ("", err.what);
-  EXPECT_EQ(LinesRead::kEnd, last);
+  const Runs refused =
+      runs_of("short\n" + std::string(100, 'x') + "\n", 8, 1000, 64);
+  EXPECT_EQ(LinesRead::kFailed, refused.last);
+  EXPECT_EQ("line longer than 64 bytes", refused.err.what);
+  const Runs longest =
+      runs_of("short\n" + std::string(63, 'x') + "\n", 8, 1000, 64);
+  EXPECT_EQ(LinesRead::kEnd, longest.last) << longest.err.what;
 }
 
 TEST(TakeLine, WalksEveryLineAndNeverPastTheEnd) {

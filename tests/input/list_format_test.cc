@@ -37,7 +37,7 @@ struct Read {
 
 Read read(const std::string& text, ListFormat format,
           const std::string& column = "", std::size_t buffer = 1 << 16) {
-  test::StringReader reader(text, 5);
+  test::ScriptedReader reader(text, 5);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer);
   ListOptions options;

@@ -21,7 +21,7 @@ struct ListRead {
 };
 
 ListRead read_list(const std::string& csv, std::size_t buffer_bytes = 1 << 16) {
-  test::StringReader reader(csv, 7);
+  test::ScriptedReader reader(csv, 7);
   LineBuffer lines;
   init_line_buffer(&lines, &reader, buffer_bytes);
   ListRead result;

@@ -8,9 +8,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,36 +21,10 @@
 namespace orbitpick {
 namespace {
 
-// Hands out "data" "step" bytes at a time, then fails with "Input/output
-// error" after "fail_after" bytes (or never, with std::string::npos).
-class Source : public Reader {
- public:
-  Source(std::string data, std::size_t step,
-         std::size_t fail_after = std::string::npos)
-      : data_(std::move(data)), step_(step), fail_after_(fail_after) {}
-  bool read(char* buf, std::size_t size, std::size_t* got,
-            Error* err) override {
-    if (pos_ == fail_after_) {
-      return fail(err, "MPCORB.DAT.gz", "Input/output error");
-    }
-    const std::size_t n =
-        std::min({size, step_, data_.size() - pos_, fail_after_ - pos_});
-    std::memcpy(buf, data_.data() + pos_, n);
-    pos_ += n;
-    *got = n;
-    return true;
-  }
-
- private:
-  std::string data_;
-  std::size_t step_;
-  std::size_t fail_after_;
-  std::size_t pos_ = 0;
-};
-
 struct Outcome {
   std::string data;
-  Error err;  // what.empty(): the input ended
+  bool ended = false;  // false: a read failed, with "err"
+  Error err;
 };
 
 Outcome read_through(std::unique_ptr<Reader> reader, std::size_t step) {
@@ -58,7 +33,10 @@ Outcome read_through(std::unique_ptr<Reader> reader, std::size_t step) {
   for (;;) {
     std::size_t got = 0;
     if (!reader->read(buf.data(), buf.size(), &got, &out.err)) break;
-    if (got == 0) break;
+    if (got == 0) {
+      out.ended = true;
+      break;
+    }
     EXPECT_LE(got, step);
     out.data.append(buf.data(), got);
   }
@@ -66,7 +44,7 @@ Outcome read_through(std::unique_ptr<Reader> reader, std::size_t step) {
   std::size_t got = 1;
   Error again;
   char byte;
-  EXPECT_EQ(out.err.what.empty(), reader->read(&byte, 1, &got, &again));
+  EXPECT_EQ(out.ended, reader->read(&byte, 1, &got, &again));
   EXPECT_EQ(0u, got);
   EXPECT_EQ(out.err.what, again.what);
   return out;
@@ -112,45 +90,97 @@ TEST(ThreadedReader, SameBytesEndAndErrorAsTheInnerReader) {
                  std::to_string(c.block_bytes) + " " +
                  std::to_string(c.blocks) + " " + std::to_string(c.read_step));
     const std::string data = sample(c.size);
-    const Outcome out = read_through(
-        make_threaded_reader(
-            std::make_unique<Source>(data, c.inner_step, c.fail_after),
-            c.block_bytes, c.blocks),
-        c.read_step);
+    const Outcome out =
+        read_through(make_threaded_reader(
+                         std::make_unique<test::ScriptedReader>(
+                             data, c.inner_step, c.fail_after, "MPCORB.DAT.gz"),
+                         c.block_bytes, c.blocks),
+                     c.read_step);
     EXPECT_EQ(data.substr(0, c.fail_after), out.data);
-    if (c.fail_after == kEnds) {
-      EXPECT_EQ("", out.err.what);
-    } else {
+    EXPECT_EQ(c.fail_after == kEnds, out.ended);
+    if (!out.ended) {
       EXPECT_EQ("Input/output error", out.err.what);
       EXPECT_EQ("MPCORB.DAT.gz", out.err.path);
     }
   }
 }
 
-// An endless input that tells how much was read and whether a read is
-// going on.
-struct Probe {
-  std::atomic<std::size_t> bytes{0};
-  std::atomic<bool> reading{false};
-  std::atomic<bool> destroyed{false};
+// An endless input that tells, as events, how much was read and whether a
+// read is going on, and checks each read against the most the reader may
+// have taken ahead of its caller. One read can be held at a gate.
+class Probe {
+ public:
+  // The most the source may hand out by now; raised before the caller
+  // reads, lowered once it knows how much it took.
+  std::atomic<std::size_t> allowed{0};
+
+  void start_read(std::size_t n) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    EXPECT_LE(bytes_ + n, allowed.load()) << "read too far ahead";
+    reading_ = true;
+    changed_.notify_all();
+    if (bytes_ >= hold_at_) {
+      hold_at_ = kNever;
+      changed_.wait(lock, [&] { return gate_open_; });
+    }
+  }
+  void end_read(std::size_t n) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bytes_ += n;
+    reading_ = false;
+    changed_.notify_all();
+  }
+  // The read that starts with "bytes" or more read waits for open_gate().
+  void hold_read_at(std::size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    hold_at_ = bytes;
+  }
+  void open_gate() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    gate_open_ = true;
+    changed_.notify_all();
+  }
+  void wait_for_bytes(std::size_t bytes) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return bytes_ >= bytes && !reading_; });
+    EXPECT_EQ(bytes, bytes_);
+  }
+  void wait_for_held_read() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return reading_ && hold_at_ == kNever; });
+  }
+  void destroyed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    EXPECT_FALSE(reading_) << "source destroyed while it was read";
+    destroyed_ = true;
+  }
+  bool was_destroyed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return destroyed_;
+  }
+
+ private:
+  static constexpr std::size_t kNever = std::string::npos;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t bytes_ = 0;
+  bool reading_ = false;
+  std::size_t hold_at_ = kNever;
+  bool gate_open_ = false;
+  bool destroyed_ = false;
 };
 
 class EndlessSource : public Reader {
  public:
   explicit EndlessSource(std::shared_ptr<Probe> probe)
       : probe_(std::move(probe)) {}
-  ~EndlessSource() override {
-    EXPECT_FALSE(probe_->reading.load());
-    probe_->destroyed = true;
-  }
+  ~EndlessSource() override { probe_->destroyed(); }
   bool read(char* buf, std::size_t size, std::size_t* got, Error*) override {
-    probe_->reading = true;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
     const std::size_t n = std::min<std::size_t>(size, 100);
+    probe_->start_read(n);
     std::memset(buf, 'x', n);
-    probe_->bytes += n;
     *got = n;
-    probe_->reading = false;
+    probe_->end_read(n);
     return true;
   }
 
@@ -158,29 +188,56 @@ class EndlessSource : public Reader {
   std::shared_ptr<Probe> probe_;
 };
 
+constexpr std::size_t kBlockBytes = 1000;
+constexpr int kBlocks = 3;
+
+// Takes "taken" bytes from "reader", telling "probe" how far ahead of them
+// the source may be.
+void take(Reader* reader, Probe* probe, std::size_t taken) {
+  std::string buf(taken, '\0');
+  std::size_t have = 0;
+  while (have < taken) {
+    probe->allowed = taken + kBlocks * kBlockBytes;
+    std::size_t got = 0;
+    Error err;
+    ASSERT_TRUE(reader->read(&buf[have], taken - have, &got, &err));
+    ASSERT_GT(got, 0u);
+    have += got;
+  }
+  probe->allowed = taken + kBlocks * kBlockBytes;
+}
+
 TEST(ThreadedReader, ReadsAheadAFewBlocksAndStopsWhenDestroyed) {
-  constexpr std::size_t kBlockBytes = 1000;
-  constexpr int kBlocks = 3;
   for (const std::size_t taken : {0, 1, 2500, 50000}) {
     SCOPED_TRACE(taken);
     auto probe = std::make_shared<Probe>();
+    probe->allowed = kBlocks * kBlockBytes;
     auto reader = make_threaded_reader(std::make_unique<EndlessSource>(probe),
                                        kBlockBytes, kBlocks);
-    std::string buf(taken, '\0');
-    std::size_t have = 0;
-    while (have < taken) {
-      std::size_t got = 0;
-      Error err;
-      ASSERT_TRUE(reader->read(&buf[have], taken - have, &got, &err));
-      ASSERT_GT(got, 0u);
-      have += got;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    // Never more than the blocks ahead of what the caller took.
-    EXPECT_LE(probe->bytes.load(), taken + kBlocks * kBlockBytes);
-    reader.reset();  // while the thread waits for room or reads
-    EXPECT_TRUE(probe->destroyed.load());
+    take(reader.get(), probe.get(), taken);
+    // The thread fills every block the caller has not begun (the one it
+    // reads from stays its own), then waits for room.
+    const std::size_t begun = (taken + kBlockBytes - 1) / kBlockBytes;
+    const std::size_t left_behind = begun > 0 ? begun - 1 : 0;
+    probe->wait_for_bytes((left_behind + kBlocks) * kBlockBytes);
+    reader.reset();  // while the thread waits for room
+    EXPECT_TRUE(probe->was_destroyed());
   }
+}
+
+TEST(ThreadedReader, DestroyedWhileTheInnerReadGoesOn) {
+  auto probe = std::make_shared<Probe>();
+  probe->allowed = kBlocks * kBlockBytes;
+  probe->hold_read_at(1500);
+  auto reader = make_threaded_reader(std::make_unique<EndlessSource>(probe),
+                                     kBlockBytes, kBlocks);
+  probe->wait_for_held_read();
+  // The destructor must wait for the read to end: the gate opens while it
+  // runs, or just before.
+  std::thread destroy([&] { reader.reset(); });
+  probe->open_gate();
+  destroy.join();
+  EXPECT_TRUE(probe->was_destroyed());
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ std::string fast_scan(const std::string& catalogue,
                       std::size_t buffer_bytes, std::size_t step) {
   NameMatcher m = build_name_matcher(names);
   set_mode(&m, mode);
-  test::StringReader reader(catalogue, step);
+  test::ScriptedReader reader(catalogue, step);
   std::string out;
   ScanOptions options;
   options.buffer_bytes = buffer_bytes;
