@@ -359,7 +359,10 @@ void print_end(std::int64_t catalogue_lines) {
 
 int run(const RunOptions& o) {
   Error err;
-  Inputs in;
+  // Left behind when the run fails, which then ends at once (see main): a
+  // thread reading standard input ahead may wait in a read for as long as
+  // its writer pleases, and destroying the inputs would wait with it.
+  Inputs& in = *new Inputs;
   if (!open_inputs(o, &in, &err)) return fail_run(err);
   // A merge locks its output from the reading of the base to the rename,
   // and renames only over the file it read.
@@ -415,6 +418,7 @@ int run(const RunOptions& o) {
     }
   }
   print_end(scans.catalogue_lines);
+  delete &in;  // every input read to its end: no thread waits
   return kExitSuccess;
 }
 
@@ -464,7 +468,8 @@ int main(int argc, char** argv) {
   const int status = run_guarded(line.options);
   if (status != kExitSuccess) {
     // A thread may still wait in a read of standard input that sends
-    // nothing; the normal exit, which closes the streams, could wait on it.
+    // nothing (the failed run left its inputs behind); the normal exit,
+    // which closes the streams, could wait on it.
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(status);

@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -51,76 +50,32 @@ class BlockProcessSignals {
 #endif
 };
 
-// What the caller and the reading thread share. Held by both, so that a
-// thread still blocked in a read (standard input that sends nothing) may be
-// left behind when the reader is destroyed: the run must be able to end at
-// once after an error found elsewhere.
-struct ReadAhead {
-  struct Block {
-    std::vector<char> data;
-    std::size_t size = 0;  // bytes read into "data"
-  };
-
-  // The thread's loop: fills the blocks in ring order while there is room,
-  // until "inner" ends or fails or "stop" is set.
-  void produce();
-
-  std::unique_ptr<Reader> inner;
-  std::vector<Block> blocks;
-  // Under "mutex". The "filled" blocks from "next" on are the caller's; the
-  // others are the thread's. The last filled block is the final one once
-  // "ended" or "failed" is set.
-  std::mutex mutex;
-  std::condition_variable data_ready;   // a block was filled, or the end
-  std::condition_variable space_ready;  // a block was emptied, or stop
-  std::size_t filled = 0;
-  bool ended = false;
-  bool failed = false;
-  Error error;  // when failed
-  bool stop = false;
-  bool reading = false;  // the thread is in inner->read
-  // The caller's place: block "next", byte "pos" in it.
-  std::size_t next = 0;
-  std::size_t pos = 0;
-};
-
 class ThreadedReader : public Reader {
  public:
   ThreadedReader(std::unique_ptr<Reader> inner, std::size_t block_bytes,
                  int blocks)
-      : shared_(std::make_shared<ReadAhead>()) {
-    shared_->inner = std::move(inner);
-    shared_->blocks.resize(static_cast<std::size_t>(std::max(blocks, 1)));
-    for (ReadAhead::Block& block : shared_->blocks) {
+      : inner_(std::move(inner)) {
+    blocks_.resize(static_cast<std::size_t>(std::max(blocks, 1)));
+    for (Block& block : blocks_) {
       block.data.resize(std::max<std::size_t>(block_bytes, 1));
     }
     try {
       BlockProcessSignals block;
-      thread_ = std::thread([shared = shared_] { shared->produce(); });
+      thread_ = std::thread(&ThreadedReader::produce, this);
     } catch (const std::system_error&) {
       // No thread to be had (a limit on processes, say): read in turn.
-      shared_->blocks.clear();
+      blocks_.clear();
     }
   }
-
   ~ThreadedReader() override {
     if (!thread_.joinable()) return;
-    bool reading = false;
     {
-      std::lock_guard<std::mutex> lock(shared_->mutex);
-      shared_->stop = true;
-      reading = shared_->reading;
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
     }
-    shared_->space_ready.notify_one();
-    // A read may not return for as long as the writer pleases: the thread
-    // finishes it on its own and then stops.
-    if (reading) {
-      thread_.detach();
-    } else {
-      thread_.join();
-    }
+    space_.notify_one();
+    thread_.join();
   }
-
   ThreadedReader(const ThreadedReader&) = delete;
   ThreadedReader& operator=(const ThreadedReader&) = delete;
 
@@ -128,88 +83,111 @@ class ThreadedReader : public Reader {
             Error* err) override;
 
  private:
-  std::shared_ptr<ReadAhead> shared_;
+  struct Block {
+    std::vector<char> data;
+    std::size_t size = 0;  // bytes read into "data"
+  };
+
+  // The thread's loop: fills the blocks in ring order while there is room,
+  // until "inner_" ends or fails or the reader is destroyed.
+  void produce();
+
+  std::unique_ptr<Reader> inner_;
+  std::vector<Block> blocks_;  // empty: no thread, read "inner_" in turn
   std::thread thread_;
+
+  // Shared with the thread, under "mutex_". The "filled_" blocks from
+  // "next_" on are the caller's; the others are the thread's. The last
+  // filled block is the final one once "ended_" or "failed_" is set.
+  std::mutex mutex_;
+  std::condition_variable data_;   // a block was filled, or the input ended
+  std::condition_variable space_;  // a block was emptied, or stop_ was set
+  std::size_t filled_ = 0;
+  bool ended_ = false;
+  bool failed_ = false;
+  Error error_;  // when failed_
+  bool stop_ = false;
+
+  // The caller's place: block "next_", byte "pos_" in it.
+  std::size_t next_ = 0;
+  std::size_t pos_ = 0;
 };
 
-void ReadAhead::produce() {
-  for (std::size_t i = 0;; i = (i + 1) % blocks.size()) {
+void ThreadedReader::produce() {
+  for (std::size_t i = 0;; i = (i + 1) % blocks_.size()) {
     {
-      std::unique_lock<std::mutex> lock(mutex);
-      space_ready.wait(lock, [&] { return stop || filled < blocks.size(); });
-      if (stop) return;
-      reading = true;
+      std::unique_lock<std::mutex> lock(mutex_);
+      space_.wait(lock, [&] { return stop_ || filled_ < blocks_.size(); });
+      if (stop_) return;
     }
     // The block is the thread's until it is counted as filled.
-    Block& block = blocks[i];
+    Block& block = blocks_[i];
     block.size = 0;
-    bool at_end = false;
+    bool ended = false;
     Error err;
     bool ok = true;
     while (block.size < block.data.size()) {
       std::size_t got = 0;
       try {
-        ok = inner->read(block.data.data() + block.size,
-                         block.data.size() - block.size, &got, &err);
+        ok = inner_->read(block.data.data() + block.size,
+                          block.data.size() - block.size, &got, &err);
       } catch (const std::bad_alloc&) {
         // Out of memory here is the caller's failure too, as it would be
         // on its own thread; it must not end the process from this one.
         ok = fail(&err, std::strerror(ENOMEM));
       }
       if (!ok || got == 0) {
-        at_end = true;
+        ended = true;
         break;
       }
       block.size += got;
     }
     {
-      std::lock_guard<std::mutex> lock(mutex);
-      reading = false;
-      ++filled;
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++filled_;
       if (!ok) {
-        failed = true;
-        error = err;
-      } else if (at_end) {
-        ended = true;
+        failed_ = true;
+        error_ = err;
+      } else if (ended) {
+        ended_ = true;
       }
     }
-    data_ready.notify_one();
-    if (at_end) return;
+    data_.notify_one();
+    if (ended) return;
   }
 }
 
 bool ThreadedReader::read(char* buf, std::size_t size, std::size_t* got,
                           Error* err) {
-  ReadAhead& r = *shared_;
-  if (r.blocks.empty()) return r.inner->read(buf, size, got, err);
+  if (blocks_.empty()) return inner_->read(buf, size, got, err);
   *got = 0;
-  std::unique_lock<std::mutex> lock(r.mutex);
+  std::unique_lock<std::mutex> lock(mutex_);
   while (*got < size) {
-    if (r.filled == 0) {
+    if (filled_ == 0) {
       // Wait only when nothing is handed out yet.
       if (*got > 0) break;
-      r.data_ready.wait(lock, [&] { return r.filled > 0; });
+      data_.wait(lock, [&] { return filled_ > 0; });
     }
-    const ReadAhead::Block& block = r.blocks[r.next];
-    if (r.pos < block.size) {
-      const std::size_t n = std::min(size - *got, block.size - r.pos);
+    const Block& block = blocks_[next_];
+    if (pos_ < block.size) {
+      const std::size_t n = std::min(size - *got, block.size - pos_);
       lock.unlock();  // the block is the caller's: copy without the lock
-      std::memcpy(buf + *got, block.data.data() + r.pos, n);
+      std::memcpy(buf + *got, block.data.data() + pos_, n);
       lock.lock();
-      r.pos += n;
+      pos_ += n;
       *got += n;
       continue;
     }
-    if (r.filled == 1 && (r.ended || r.failed)) {
+    if (filled_ == 1 && (ended_ || failed_)) {
       // The final block, emptied: its end or error, once all is handed out.
-      if (*got > 0 || !r.failed) return true;
-      *err = r.error;
+      if (*got > 0 || !failed_) return true;
+      *err = error_;
       return false;
     }
-    --r.filled;
-    r.next = (r.next + 1) % r.blocks.size();
-    r.pos = 0;
-    r.space_ready.notify_one();
+    --filled_;
+    next_ = (next_ + 1) % blocks_.size();
+    pos_ = 0;
+    space_.notify_one();
   }
   return true;
 }
