@@ -126,11 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                    size - 2);
 
   const Result expected = reference_scan(catalogue, names);
-  NameMatcher matcher = build_name_matcher(names);
-  const bool simd = matcher.use_simd;
-  for (const bool use_simd : {false, true}) {
-    if (use_simd && !simd) continue;
-    matcher.use_simd = use_simd;
+  MatcherOptions plain_only;
+  plain_only.allow_vbmi = false;
+  plain_only.allow_avx2 = false;
+  const NameMatcher plain = build_name_matcher(names, plain_only);
+  const NameMatcher fastest = build_name_matcher(names);
+  for (const NameMatcher* m : {&plain, &fastest}) {
+    if (m == &fastest && fastest.filter() == MatcherFilter::kPlain) continue;
+    const NameMatcher& matcher = *m;
     if (failure < 2) {
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
                               flush_bytes, std::string_view::npos, -1,

@@ -86,12 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   if (cuts.back() != text.size()) cuts.push_back(text.size());
 
-  NameMatcher m = build_name_matcher(names);
-  if (!want_simd) m.use_simd = false;
-  if (!want_vbmi) m.use_vbmi = false;
-  m.always_automaton = check == 1;
+  MatcherOptions options;
+  options.allow_avx2 = want_simd;
+  options.allow_vbmi = want_simd && want_vbmi;
+  options.always_automaton = check == 1;
   // A budget this small runs out after a few positions, often mid-line.
-  if (check == 2) m.work_slack = 8;
+  if (check == 2) options.work_slack = 8;
+  const NameMatcher m = build_name_matcher(names, options);
   const std::vector<NameMatch> expected = reference_matches(names, text);
 
   // Twice through with one state, as if the same bytes came again: the

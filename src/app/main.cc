@@ -173,8 +173,7 @@ bool read_targets(const RunOptions& o, Reader* list, TargetList* targets,
   if (!read_list(&lines, o.list_path, o.list, print_warning, &read, err)) {
     return false;
   }
-  targets->names = std::move(read.names);
-  targets->first_lines = std::move(read.first_lines);
+  *targets = std::move(static_cast<TargetList&>(read));
   return true;
 }
 

@@ -16,12 +16,13 @@
 
 #include "base/diagnostics.h"
 #include "input/line_reader.h"
+#include "input/targets.h"
 
 namespace orbitpick {
 
-struct ListRead {
-  std::vector<std::string> names;         // sorted byte-wise, distinct
-  std::vector<std::int64_t> first_lines;  // per name, 1-based
+/// The target list (names sorted byte-wise, distinct; each one's first
+/// line) and what the reading saw besides.
+struct ListRead : TargetList {
   // Lines with text that hold no object (notes, dividers, headers, other
   // bodies): counted, not listed one by one. 0 for the default layout,
   // whose skipped lines are warned about as before.

@@ -17,90 +17,59 @@
 // over the exact check for the rest of the scan: from each position the
 // filter lets through it runs until no name can be under way, which keeps
 // the whole scan linear in the text and the names.
+//
+// The matcher's tables are its own (selection/matcher_tables.h); the vector
+// filters are in selection/name_filter_x86.h, the automaton in
+// selection/aho_corasick.h.
 
 #ifndef ORBITPICK_SELECTION_NAME_MATCHER_H_
 #define ORBITPICK_SELECTION_NAME_MATCHER_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace orbitpick {
 
-struct NameMatcher {
-  static constexpr int kMaxFingerprint = 6;
+/// The filters that pick the positions where a name may start. All find the
+/// same names; they differ in how many positions a step covers.
+enum class MatcherFilter {
+  kPlain,        // one position at a time, on any processor
+  kAvx2Nibbles,  // 32 positions: nibble tables looked up by byte shuffles
+  kAvx2Pairs,    // 32 positions, four names or fewer: two rare bytes each
+  kVbmiBytes,    // 64 positions: byte tables by permutes (AVX-512 VBMI)
+};
 
-  // One slot of the exact check: the names whose first key_len bytes (all of
-  // the name, or its first 8) are "key".
-  struct Slot {
-    std::uint64_t key = 0;
-    std::uint32_t first = 0;  // into "grouped"
-    std::uint32_t count = 0;  // 0: slot unused
-    std::uint32_t key_len = 0;
-  };
+/// A short name for "filter", for messages and test reports.
+const char* filter_name(MatcherFilter filter);
 
-  std::vector<std::string> names;  // in target-list order
-  int fingerprint = 0;  // bytes the filter looks at: 1 to kMaxFingerprint
-  // Filter tables. Names are spread over eight buckets, one bit each. For
-  // byte i from a position: the buckets whose names allow this low (resp.
-  // high) nibble, or, for the plain loop, this byte value there. A name
-  // shorter than i + 1 allows anything at i ("wildcard").
-  std::uint8_t low_nibble[kMaxFingerprint][16] = {};
-  std::uint8_t high_nibble[kMaxFingerprint][16] = {};
-  std::uint8_t byte_buckets[kMaxFingerprint][256] = {};
-  std::uint8_t wildcard[kMaxFingerprint] = {};
-  // The byte tables folded onto seven bits, for 128-entry vector lookups:
-  // entry c holds the buckets of c and of c + 128.
-  std::uint8_t folded_buckets[kMaxFingerprint][128] = {};
-  // Sieve: one bit per hash of each key of the exact check, so that a
-  // position costs a slot lookup only where its first bytes may be a key.
-  std::vector<std::uint64_t> sieve;
-  int sieve_shift = 64;  // a hash's top 64 - sieve_shift bits pick the bit
-  // Exact check: open addressing, a power of two in size.
-  std::vector<Slot> slots;
-  std::vector<std::uint32_t> grouped;      // name indices, by slot
-  std::vector<std::uint32_t> key_lengths;  // present, ascending
-  // For a few names the vector filter looks instead at two bytes of each
-  // name, its rarest in catalogue text, at their offsets in the name.
-  static constexpr int kMaxPairs = 4;
-  struct Pair {
-    std::uint8_t offset[2];
-    std::uint8_t byte[2];
-  };
-  std::vector<Pair> pairs;     // empty: use the six-byte filter
-  std::size_t pair_reach = 0;  // largest pair offset
-  bool use_simd = false;       // the vector filter runs on this processor
-  bool use_vbmi = false;       // and with 64-byte table lookups (AVX-512 VBMI)
+/// Whether this build, on this processor, can run "filter".
+bool filter_runs_here(MatcherFilter filter);
+
+/// How a matcher may search. The defaults are what the program runs; tests
+/// and fuzzers narrow them to reach each filter and each exact check.
+struct MatcherOptions {
+  // The vector filters the matcher may use, each only where the processor
+  // has it: the 64-position one, else the 32-position ones, else the plain.
+  bool allow_vbmi = true;
+  bool allow_avx2 = true;
   // The exact check may cost this much, in units of about a byte read, plus
-  // a unit per byte read, before the automaton takes over. Tests lower it,
-  // or set always_automaton, to compare the two checks.
+  // a unit per byte read, before the automaton takes over.
   std::uint64_t work_slack = std::uint64_t{1} << 20;
+  // The automaton from the first position on.
   bool always_automaton = false;
 };
 
-/// The Aho-Corasick automaton of a list's names, built only for a scan that
-/// needs it. Nodes are in breadth-first order, node 0 the root (the empty
-/// string); the children of node v are nodes child_begin[v] to
-/// child_begin[v + 1] - 1, in increasing order of "label", the byte that
-/// leads to each.
-struct NameAutomaton {
-  std::vector<std::uint32_t> child_begin;  // one per node, and one more
-  std::vector<std::uint8_t> label;
-  // The node of the longest proper suffix of v's string that is a node.
-  std::vector<std::uint32_t> fail;
-  // The nearest node where a name ends: v itself, or along the fail links;
-  // 0 if none.
-  std::vector<std::uint32_t> report;
-  // Names that end at v: out_names[out_begin[v]] to out_names[out_begin[v
-  // + 1] - 1].
-  std::vector<std::uint32_t> out_begin;
-  std::vector<std::uint32_t> out_names;
-  std::uint32_t root_next[256] = {};
-  // Per node with names (at its out_begin): the line in which its names and
-  // all names at the report nodes down its fail links were last recorded.
-  std::vector<std::uint64_t> walked;
-};
+class NameMatcher;
+struct MatcherTables;
+struct MatchProgress;
+
+/// Builds the matcher for "names". REQUIRES: every name is non-empty and
+/// holds no line feed, so that a match never spans two lines.
+NameMatcher build_name_matcher(std::vector<std::string> names,
+                               const MatcherOptions& options = {});
 
 /// One occurrence of a name: its offset in the searched text, its index in
 /// the target list, and the offset of the start of its line.
@@ -112,17 +81,47 @@ struct NameMatch {
 
 /// What find_names remembers from one call to the next, so that a name is
 /// reported once per line. One per scan, used for one matcher.
-struct MatchState {
-  std::vector<std::uint64_t> last_line;  // per name: where its last line was
-  std::uint64_t base = 1;                // position of the text's first byte
-  std::uint64_t work = 0;  // cost of the exact checks so far, in rough units
-  bool use_automaton = false;  // set once, for the rest of the scan
-  NameAutomaton automaton;
+class MatchState {
+ public:
+  MatchState();
+  ~MatchState();
+  MatchState(MatchState&&) noexcept;
+  MatchState& operator=(MatchState&&) noexcept;
+
+  /// Whether the automaton has taken over the exact check (for good).
+  bool automaton_took_over() const;
+  /// What the exact checks have cost so far, in units of about a byte read.
+  std::uint64_t check_work() const;
+
+ private:
+  friend std::int64_t find_names(const NameMatcher&, std::string_view,
+                                 MatchState*, std::vector<NameMatch>*);
+  std::unique_ptr<MatchProgress> progress_;
 };
 
-/// Builds the matcher for "names". REQUIRES: every name is non-empty and
-/// holds no line feed, so that a match never spans two lines.
-NameMatcher build_name_matcher(std::vector<std::string> names);
+/// The names of a target list, ready to be searched for.
+class NameMatcher {
+ public:
+  /// A matcher of no names: it finds nothing.
+  NameMatcher();
+  ~NameMatcher();
+  NameMatcher(NameMatcher&&) noexcept;
+  NameMatcher& operator=(NameMatcher&&) noexcept;
+
+  /// The names, in target-list order: a match's "name" indexes them.
+  const std::vector<std::string>& names() const;
+  /// The filter find_names runs: the widest the options allow on this
+  /// processor for these names.
+  MatcherFilter filter() const;
+
+ private:
+  friend NameMatcher build_name_matcher(std::vector<std::string>,
+                                        const MatcherOptions&);
+  friend std::int64_t find_names(const NameMatcher&, std::string_view,
+                                 MatchState*, std::vector<NameMatch>*);
+  explicit NameMatcher(std::unique_ptr<MatcherTables> tables);
+  std::unique_ptr<MatcherTables> tables_;
+};
 
 /// Appends to "matches" the first occurrence in each line of every name
 /// that occurs in that line of "text", ordered by offset (names at one offset

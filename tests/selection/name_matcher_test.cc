@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,19 +17,85 @@
 namespace orbitpick {
 namespace {
 
-// The ways one list can be searched: each filter (64-byte lookups, nibble
-// shuffles, plain loop) with the exact check, the automaton from the start,
-// or the automaton taking over after a few positions. Modes the processor
-// lacks fall back to the plain loop.
-constexpr int kModes = 9;
+// The instruction sets a test can ask the matcher to filter with, each with
+// the three exact checks: the bit table and slots, the automaton from the
+// start, or the automaton taking over after a few positions. A processor
+// without one skips its tests, with the reason, rather than quietly
+// testing the plain filter again.
+enum class Isa { kVbmi, kAvx2, kPlain };
+enum class Check { kExact, kAutomaton, kSwitch };
+constexpr Check kChecks[] = {Check::kExact, Check::kAutomaton, Check::kSwitch};
 
-void set_mode(NameMatcher* m, int mode) {
-  const int filter = mode % 3;
-  m->use_vbmi = m->use_vbmi && filter == 0;
-  m->use_simd = m->use_simd && filter != 2;
-  m->always_automaton = mode / 3 == 1;
-  if (mode / 3 == 2) m->work_slack = 0;
+const char* isa_name(Isa isa) {
+  switch (isa) {
+    case Isa::kVbmi:
+      return "vbmi";
+    case Isa::kAvx2:
+      return "avx2";
+    case Isa::kPlain:
+      break;
+  }
+  return "plain";
 }
+
+// For test names and failure messages.
+void PrintTo(Isa isa, std::ostream* os) { *os << isa_name(isa); }
+
+MatcherOptions options_for(Isa isa, Check check) {
+  MatcherOptions options;
+  options.allow_vbmi = isa == Isa::kVbmi;
+  options.allow_avx2 = isa == Isa::kAvx2;
+  options.always_automaton = check == Check::kAutomaton;
+  if (check == Check::kSwitch) options.work_slack = 0;
+  return options;
+}
+
+// The filters each instruction set runs: AVX2 has one for few names.
+bool runs_isa(MatcherFilter filter, Isa isa) {
+  switch (isa) {
+    case Isa::kVbmi:
+      return filter == MatcherFilter::kVbmiBytes;
+    case Isa::kAvx2:
+      return filter == MatcherFilter::kAvx2Nibbles ||
+             filter == MatcherFilter::kAvx2Pairs;
+    case Isa::kPlain:
+      break;
+  }
+  return filter == MatcherFilter::kPlain;
+}
+
+class NameMatcherFilters : public ::testing::TestWithParam<Isa> {
+ protected:
+  void SetUp() override {
+    const MatcherFilter needs =
+        GetParam() == Isa::kVbmi   ? MatcherFilter::kVbmiBytes
+        : GetParam() == Isa::kAvx2 ? MatcherFilter::kAvx2Nibbles
+                                   : MatcherFilter::kPlain;
+    if (!filter_runs_here(needs)) {
+      GTEST_SKIP() << "the " << filter_name(needs)
+                   << " filter does not run here: "
+                   << (needs == MatcherFilter::kVbmiBytes
+                           ? "no AVX-512 BW and VBMI"
+                           : "no AVX2")
+                   << " on this processor, or not an x86 build";
+    }
+  }
+
+  // The matcher for "names" with this test's filter and "check"; fails the
+  // test if another filter would run.
+  NameMatcher build(const std::vector<std::string>& names, Check check) {
+    NameMatcher m = build_name_matcher(names, options_for(GetParam(), check));
+    EXPECT_TRUE(runs_isa(m.filter(), GetParam())) << filter_name(m.filter());
+    RecordProperty("filter", filter_name(m.filter()));
+    return m;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Isas, NameMatcherFilters,
+                         ::testing::Values(Isa::kVbmi, Isa::kAvx2, Isa::kPlain),
+                         [](const ::testing::TestParamInfo<Isa>& info) {
+                           return std::string(isa_name(info.param));
+                         });
 
 std::vector<std::uint32_t> naive_hits(const std::vector<std::string>& names,
                                       std::string_view line) {
@@ -75,11 +142,8 @@ std::string naive_scan(const std::string& catalogue,
   return out;
 }
 
-std::string fast_scan(const std::string& catalogue,
-                      const std::vector<std::string>& names, int mode,
+std::string fast_scan(const std::string& catalogue, const NameMatcher& m,
                       std::size_t buffer_bytes, std::size_t step) {
-  NameMatcher m = build_name_matcher(names);
-  set_mode(&m, mode);
   test::ScriptedReader reader(catalogue, step);
   std::string out;
   ScanOptions options;
@@ -98,12 +162,11 @@ std::string fast_scan(const std::string& catalogue,
   return out;
 }
 
-TEST(NameMatcher, FindsOverlappingAndNestedNames) {
+TEST_P(NameMatcherFilters, FindsOverlappingAndNestedNames) {
   const std::vector<std::string> names = {
       "Apollo", "Apollonia", "llo", "o", "onia", "2004 PC1", "2004 PC112"};
-  for (int mode = 0; mode < kModes; ++mode) {
-    NameMatcher m = build_name_matcher(names);
-    set_mode(&m, mode);
+  for (const Check check : kChecks) {
+    const NameMatcher m = build(names, check);
     EXPECT_EQ((std::vector<std::uint32_t>{0, 1, 2, 3, 4}),
               fast_hits(m, "   (358) Apollonia"));
     EXPECT_EQ((std::vector<std::uint32_t>{5, 6}), fast_hits(m, "2004 PC112"));
@@ -112,11 +175,10 @@ TEST(NameMatcher, FindsOverlappingAndNestedNames) {
   }
 }
 
-TEST(NameMatcher, NamesAtTheEdgesOfTheText) {
+TEST_P(NameMatcherFilters, NamesAtTheEdgesOfTheText) {
   const std::vector<std::string> names = {"ab", "b", "xyz"};
-  for (int mode = 0; mode < kModes; ++mode) {
-    NameMatcher m = build_name_matcher(names);
-    set_mode(&m, mode);
+  for (const Check check : kChecks) {
+    const NameMatcher m = build(names, check);
     for (std::size_t pad = 0; pad < 70; ++pad) {
       const std::string tail = std::string(pad, '.') + "xyz";
       EXPECT_EQ(std::vector<std::uint32_t>{2}, fast_hits(m, tail)) << pad;
@@ -129,11 +191,14 @@ TEST(NameMatcher, NamesAtTheEdgesOfTheText) {
 TEST(NameMatcher, NoNamesMatchNothing) {
   const NameMatcher m = build_name_matcher({});
   EXPECT_TRUE(fast_hits(m, "Ceres").empty());
+  const NameMatcher none;
+  EXPECT_TRUE(none.names().empty());
+  EXPECT_TRUE(fast_hits(none, "Ceres").empty());
 }
 
 // Random lines over a small alphabet, so that names overlap, contain each
 // other and repeat, against random name lists: every line, every name.
-TEST(NameMatcher, AgreesWithSubstringSearchOnRandomLines) {
+TEST_P(NameMatcherFilters, AgreesWithSubstringSearchOnRandomLines) {
   std::mt19937 rng(20261207);
   const std::string alphabet = "aAb 0129.\r\t\"(-";
   for (int round = 0; round < 300; ++round) {
@@ -144,21 +209,20 @@ TEST(NameMatcher, AgreesWithSubstringSearchOnRandomLines) {
     }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
-    for (int mode = 0; mode < kModes; ++mode) {
-      NameMatcher m = build_name_matcher(names);
-      set_mode(&m, mode);
+    for (const Check check : kChecks) {
+      const NameMatcher m = build(names, check);
       for (int i = 0; i < 30; ++i) {
         std::string line(rng() % 250, ' ');
         for (char& c : line) c = alphabet[rng() % alphabet.size()];
         ASSERT_EQ(naive_hits(names, line), fast_hits(m, line))
-            << "round " << round << " mode " << mode << " line [" << line
-            << "]";
+            << "round " << round << " check " << static_cast<int>(check)
+            << " line [" << line << "]";
       }
     }
   }
 }
 
-TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
+TEST_P(NameMatcherFilters, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
   std::mt19937 rng(7);
   const char* const pool[] = {
       "Ceres", "Ceresia", "eres", "Vesta", "Eros", "2004 PC112", "2004 PC1",
@@ -189,11 +253,13 @@ TEST(NameMatcher, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     const std::string expected = naive_scan(catalogue, names);
-    for (int mode = 0; mode < kModes; ++mode) {
+    for (const Check check : kChecks) {
+      const NameMatcher m = build(names, check);
       const std::size_t buffer = 1 + rng() % 700;
       const std::size_t step = 1 + rng() % 1000;
-      ASSERT_EQ(expected, fast_scan(catalogue, names, mode, buffer, step))
-          << "round " << round << " mode " << mode << " buffer " << buffer;
+      ASSERT_EQ(expected, fast_scan(catalogue, m, buffer, step))
+          << "round " << round << " check " << static_cast<int>(check)
+          << " buffer " << buffer;
     }
   }
 }
@@ -245,12 +311,13 @@ TEST(NameMatcher, AutomatonTakesOverFromListsThatDefeatTheFilter) {
       return a.offset != b.offset ? a.offset < b.offset : a.name < b.name;
     };
     std::stable_sort(expected.begin(), expected.end(), by_offset);
-    NameMatcher m = build_name_matcher(c.names);
-    m.work_slack = 0;
+    MatcherOptions options;
+    options.work_slack = 0;
+    const NameMatcher m = build_name_matcher(c.names, options);
     MatchState state;
     std::vector<NameMatch> matches;
     EXPECT_EQ(20, find_names(m, text, &state, &matches)) << c.what;
-    EXPECT_TRUE(state.use_automaton) << c.what;
+    EXPECT_TRUE(state.automaton_took_over()) << c.what;
     // Names at one offset may come in any order.
     for (std::size_t i = 1; i < matches.size(); ++i) {
       EXPECT_LE(matches[i - 1].offset, matches[i].offset) << c.what;
@@ -284,8 +351,59 @@ TEST(NameMatcher, OrdinaryListsKeepTheExactCheck) {
   std::vector<NameMatch> matches;
   find_names(m, text, &state, &matches);
   EXPECT_LE(5000u, matches.size());
-  EXPECT_FALSE(state.use_automaton);
-  EXPECT_GT(text.size() / 4, state.work);
+  EXPECT_FALSE(state.automaton_took_over());
+  EXPECT_GT(text.size() / 4, state.check_work());
+}
+
+// Which filter runs, by the options and the list: the defaults give the
+// widest this processor has, and AVX2 compares two rare bytes of each name
+// for four names or fewer. Prints (and records) what runs here, since the
+// tests of the others are skipped.
+TEST(NameMatcher, RunsTheWidestFilterTheOptionsAllow) {
+  std::string here;
+  std::string not_here;
+  for (const MatcherFilter filter :
+       {MatcherFilter::kPlain, MatcherFilter::kAvx2Nibbles,
+        MatcherFilter::kAvx2Pairs, MatcherFilter::kVbmiBytes}) {
+    std::string& list = filter_runs_here(filter) ? here : not_here;
+    list += (list.empty() ? "" : " ") + std::string(filter_name(filter));
+  }
+  std::cout << "[ filters  ] run here: " << here
+            << "; not here: " << (not_here.empty() ? "none" : not_here)
+            << std::endl;
+  RecordProperty("filters_run_here", here);
+  RecordProperty("filters_not_run_here", not_here);
+
+  const bool vbmi = filter_runs_here(MatcherFilter::kVbmiBytes);
+  const bool avx2 = filter_runs_here(MatcherFilter::kAvx2Nibbles);
+  const MatcherFilter plain = MatcherFilter::kPlain;
+  const MatcherFilter nibbles = avx2 ? MatcherFilter::kAvx2Nibbles : plain;
+  const MatcherFilter pairs = avx2 ? MatcherFilter::kAvx2Pairs : plain;
+  const MatcherFilter bytes = vbmi ? MatcherFilter::kVbmiBytes : plain;
+  const std::vector<std::string> few = {"Ceres", "Vesta", "2004 PC112"};
+  std::vector<std::string> many = few;
+  for (int i = 0; i < 10; ++i) many.push_back("(" + std::to_string(i) + ")");
+  const struct {
+    bool allow_vbmi, allow_avx2;
+    const std::vector<std::string>& names;
+    MatcherFilter want;
+  } cases[] = {
+      {true, true, many, vbmi ? bytes : nibbles},
+      {true, true, few, pairs},
+      {false, true, many, nibbles},
+      {false, true, few, pairs},
+      {true, false, few, bytes},
+      {false, false, many, plain},
+  };
+  for (const auto& c : cases) {
+    MatcherOptions options;
+    options.allow_vbmi = c.allow_vbmi;
+    options.allow_avx2 = c.allow_avx2;
+    EXPECT_EQ(
+        filter_name(c.want),
+        std::string(filter_name(build_name_matcher(c.names, options).filter())))
+        << c.allow_vbmi << c.allow_avx2 << " " << c.names.size() << " names";
+  }
 }
 
 }  // namespace
