@@ -3,6 +3,7 @@
 #include "conversion/catalogue.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "input/line_reader.h"
@@ -10,7 +11,24 @@
 
 namespace orbitpick {
 
-const LineKind kMinorPlanetLines = {check_section_line, write_section,
+namespace {
+
+// A matched line: complete, and safe to copy into the INI file. The
+// magnitudes and orbital elements are copied as they stand, the
+// designation also makes the section's name.
+bool check_matched_line(std::string_view line, Error* err) {
+  using namespace mpcorb;
+  static constexpr Column kCopied[] = {
+      kMagnitude, kSlope,        kMeanAnomaly, kPericenter,   kNode,
+      kInclination, kEccentricity, kMeanMotion, kSemiMajorAxis};
+  return check_section_line(line, err) &&
+         check_copied_columns(line, kCopied, std::size(kCopied), kDesignation,
+                              err);
+}
+
+}  // namespace
+
+const LineKind kMinorPlanetLines = {check_matched_line, write_section,
                                     readable_designation, Source::kCatalogue,
                                     describe_minor_planet};
 
