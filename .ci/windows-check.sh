@@ -2,7 +2,8 @@
 # Cross-builds orbitpick.exe with MinGW-w64 and runs it under Wine on the
 # sample files: CR LF output identical to the golden INI, the same report as
 # the Linux build, an existing output replaced, a compressed catalogue read,
-# a truncated one refused with the old output kept.
+# a truncated one refused with the old output kept, and non-ASCII paths
+# under code pages 1251 and 1252.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -89,5 +90,39 @@ grep -q '^orbitpick: cut.dat: ' "$tmp/win.err" ||
   fail "truncated catalogue: stderr: $(cat "$tmp/win.err")"
 cmp "$tmp/old.ini" "$work/out.ini" || fail "truncated catalogue: out.ini changed"
 expect_entries "MPCORB.DAT catalogue cut.dat list.csv out.ini "
+
+# Non-ASCII paths under the two legacy code pages most users have: 1251
+# (Russian) and 1252 (Western). Wine takes the code page from the Unix
+# locale, which must exist for it to read UTF-8 arguments at all.
+for locale_name in ru_RU en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^${locale_name}\.utf-\?8$"; then
+    localedef -i "$locale_name" -f UTF-8 "$locale_name.UTF-8" ||
+      fail "cannot make the locale $locale_name.UTF-8"
+  fi
+done
+public="$WINEPREFIX/drive_c/users/Public/Данные"
+mkdir -p "$public"
+for locale_name in ru_RU.UTF-8 en_US.UTF-8; do
+  codepage=$(LANG=$locale_name LC_ALL=$locale_name timeout 300 "$wine_bin" reg query \
+    'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+    tr -d '\r' | awk '/ACP/ {print $3}')
+  cp "$tmp/old.ini" "$public/s.ini"
+  cp "$work/list.csv" "$work/Zoë список.csv"
+  for out in 'C:\users\Public\Данные\s.ini' Zoë.ini Łódź.ini; do
+    (cd "$work" && LANG=$locale_name LC_ALL=$locale_name timeout 300 \
+       "$wine_bin" "$exe" "Zoë список.csv" MPCORB.DAT "$out" </dev/null \
+       >"$tmp/win.out" 2>"$tmp/win.err") ||
+      fail "code page $codepage: $out: exit status $?: $(cat "$tmp/win.err")"
+  done
+  cmp "$tmp/expected.ini" "$public/s.ini" ||
+    fail "code page $codepage: C:\\users\\Public\\Данные\\s.ini not replaced"
+  for name in Zoë.ini Łódź.ini; do
+    cmp "$tmp/expected.ini" "$work/$name" ||
+      fail "code page $codepage: $name not written under its own name"
+    rm "$work/$name"
+  done
+  rm "$work/Zoë список.csv"
+  expect_entries "MPCORB.DAT catalogue cut.dat list.csv out.ini "
+done
 
 echo "windows-check: orbitpick.exe under $("$wine_bin" --version 2>/dev/null || echo Wine): OK"

@@ -11,14 +11,25 @@ bool starts_with(const std::string& s, const char* prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
+// What the user meant as an option, even where it would be ignored: "-h",
+// or any "--word".
+bool looks_like_option(const std::string& arg) {
+  return arg == "-h" || (arg.size() > 2 && starts_with(arg, "--"));
+}
+
 // "--name VALUE" or "--name=VALUE": sets *value and advances *i past it.
-// False when "arg" is not this option; fails when the value is missing.
+// False when "arg" is not this option; fails when the value is missing or
+// was given before (the one to be used would be a guess).
 bool take_value(const std::vector<std::string>& args, std::size_t* i,
                 const char* name, std::string* value, bool* matched,
                 Error* err, const char* needs = "a file") {
   const std::string& arg = args[*i];
   const std::string with_equals = std::string(name) + "=";
   *matched = false;
+  if (!(starts_with(arg, with_equals.c_str()) || arg == name)) return true;
+  if (!value->empty()) {
+    return fail(err, "option " + std::string(name) + " given twice");
+  }
   if (starts_with(arg, with_equals.c_str())) {
     *matched = true;
     *value = arg.substr(with_equals.size());
@@ -48,6 +59,13 @@ bool parse_command_line(const std::vector<std::string>& args,
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (paths.size() == 3) {
+      // An option there would be dropped, and with it what it protects
+      // (--merge keeping the planetarium's own bodies).
+      if (looks_like_option(arg)) {
+        return fail(err, "option " + arg +
+                             " after the three paths; options go before "
+                             "them");
+      }
       line->ignored.push_back(arg);
       continue;
     }
@@ -187,7 +205,8 @@ const char* help_text() {
       "  0  the INI file was written (also when lines were skipped with a warning)\n"
       "  1  an input could not be read or held nothing to convert, or the output\n"
       "     could not be written; the output file is left as it was\n"
-      "  2  wrong command line: fewer than three paths, or an unknown option\n";
+      "  2  wrong command line: fewer than three paths, an unknown option, an\n"
+      "     option after the three paths, or an option with a file given twice\n";
 }
 
 }  // namespace orbitpick

@@ -5,7 +5,8 @@
 //
 // Options may stand anywhere before the third path; "--" ends them, so a
 // path may start with "-". A lone "-" is a path (standard input as the
-// catalogue). Arguments after the third path are ignored, with a warning.
+// catalogue). Arguments after the third path are ignored, with a warning,
+// unless they look like options ("-h", "--word"): those are an error.
 
 #ifndef ORBITPICK_APP_COMMAND_LINE_H_
 #define ORBITPICK_APP_COMMAND_LINE_H_
@@ -48,7 +49,8 @@ struct CommandLine {
 };
 
 /// Reads the arguments (without the program name). Fails on an unknown
-/// option or an option without its value; the reason names the option.
+/// option, an option without its value, an option with a file given twice
+/// and an option after the three paths; the reason names the option.
 bool parse_command_line(const std::vector<std::string>& args,
                         CommandLine* line, Error* err);
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -19,6 +20,8 @@
 #include "app/refresh.h"
 #include "base/diagnostics.h"
 #include "base/process.h"
+#include "base/file_path.h"
+#include "base/text.h"
 #include "conversion/catalogue.h"
 #include "conversion/comet.h"
 #include "input/input_file.h"
@@ -63,8 +66,10 @@ void print_usage() {
   print_closing_lines();
 }
 
+// Escaped again (which changes nothing in a message already made by
+// format_error), for the lines put together here from the paths.
 void print_warning(const std::string& message) {
-  std::fprintf(stderr, "%s\n", message.c_str());
+  std::fprintf(stderr, "%s\n", escape_controls(message).c_str());
   std::fflush(stderr);
 }
 
@@ -109,9 +114,12 @@ bool open_inputs(const RunOptions& o, Inputs* in, Error* err) {
   for (const std::string* input :
        {&o.list_path, &o.catalogue_path, &o.comets_path}) {
     if (input->empty()) continue;
+    // Compared with what was opened: a list named "-" is the file of that
+    // name, and only the catalogues read standard input for it.
+    const bool standard_input = *input == "-" && input != &o.list_path;
     const bool apart =
-        *input == "-" ? check_output_is_not_standard_input(o.output_path, err)
-                      : check_output_is_not_input(o.output_path, *input, err);
+        standard_input ? check_output_is_not_standard_input(o.output_path, err)
+                       : check_output_is_not_input(o.output_path, *input, err);
     if (!apart) return false;
   }
   return true;
@@ -134,7 +142,7 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
   base->text.clear();
   if (into_output) {
     std::error_code ec;
-    const fs::file_status status = fs::status(base->path, ec);
+    const fs::file_status status = fs::status(file_path(base->path), ec);
     if (status.type() == fs::file_type::not_found) return true;
     if (fs::is_directory(status)) {
       return fail(err, base->path, std::strerror(EISDIR));
@@ -146,13 +154,10 @@ bool read_base(const RunOptions& o, Base* base, Error* err) {
                   "use --base FILE");
     }
   }
-  if (!read_whole_file(base->path, &base->text, err)) return false;
-  if (!check_ini_text(base->text, err)) {
-    base->text.clear();
-    name_path(err, base->path);
-    return false;
-  }
-  return true;
+  // Checked while it is read: /dev/zero or an endless FIFO as the base
+  // fails at once rather than when the memory runs out.
+  constexpr TextLimits kBaseLimits = {std::size_t{1} << 30, "any INI file"};
+  return read_text_file(base->path, kBaseLimits, &base->text, err);
 }
 
 // The observing list, in the layout asked for: its names, sorted and
@@ -192,7 +197,7 @@ void select_targets(const RunOptions& o, const TargetList& targets,
 }
 
 // Where the scans hand their sections: straight into the output, or, with
-// --merge, gathered whole for the merge.
+// --merge, to the merge, which keeps of them only what the base needs.
 using SectionSink = std::function<bool(std::string_view block, Error* err)>;
 
 SectionSink write_into(OutputFile* ini) {
@@ -201,6 +206,21 @@ SectionSink write_into(OutputFile* ini) {
   };
 }
 
+SectionSink merge_into(IniMerge* merge, const std::string& output) {
+  return [merge, &output](std::string_view block, Error* err) {
+    bool added = false;
+    try {
+      added = merge->add(block, err);
+    } catch (const std::bad_alloc&) {
+      fail(err, std::strerror(ENOMEM));
+    }
+    if (!added) name_path(err, output);
+    return added;
+  };
+}
+
+// The refreshed bodies' sections, gathered whole: they are sections of the
+// base's own bodies, as many as it has.
 SectionSink gather_into(std::string* sections, const std::string& output) {
   return [sections, &output](std::string_view block, Error* err) {
     try {
@@ -274,20 +294,22 @@ bool scan_inputs(const RunOptions& o, const Inputs& in, Selection* sel,
 
 // The base with the new sections merged in, written to the output; with
 // --refresh, its bodies' sections too, never an orbit older than its own.
-bool write_merged(const Base& base, const std::string& sections,
-                  const Refresh* refresh, OutputFile* ini, MergeCounts* counts,
+bool write_merged(const Base& base, IniMerge* merge, const Refresh* refresh,
+                  OutputFile* ini, MergeCounts* counts,
                   RefreshCounts* refreshed, Error* err) {
   MergeOptions options;
   if (refresh != nullptr) {
     options.refresh = {refresh->from_catalogue, refresh->from_comets};
     options.never_older = true;
   }
-  if (!merge_ini(base.text, sections, options, write_into(ini), counts,
-                 refreshed, err)) {
-    name_path(err, base.path);
-    return false;
+  bool merged = false;
+  try {
+    merged = merge->finish(options, write_into(ini), counts, refreshed, err);
+  } catch (const std::bad_alloc&) {
+    fail(err, std::strerror(ENOMEM));
   }
-  return true;
+  if (!merged) name_path(err, base.path);
+  return merged;
 }
 
 // The account of the names on stderr. Written in blocks: a list of 200,000
@@ -336,10 +358,24 @@ void print_end(std::int64_t catalogue_lines) {
 
 int run(const RunOptions& o) {
   Error err;
-  Inputs in;
+  // Left behind when the run fails, which then ends at once (see main): a
+  // thread reading standard input ahead may wait in a read for as long as
+  // its writer pleases, and destroying the inputs would wait with it.
+  Inputs& in = *new Inputs;
   if (!open_inputs(o, &in, &err)) return fail_run(err);
+  // A merge locks its output from the reading of the base to the rename,
+  // and renames only over the file it read.
+  OutputLock lock;
+  if (o.merge && !lock_output(o.output_path, &lock, &err)) {
+    return fail_run(err);
+  }
   Base base;
   if (o.merge && !read_base(o, &base, &err)) return fail_run(err);
+  IniMerge merge;
+  if (o.merge && !merge.start(base.text, &err)) {
+    name_path(&err, base.path);
+    return fail_run(err);
+  }
   std::unique_ptr<Refresh> refresh;  // with --refresh: the base's bodies
   if (o.refresh) {
     refresh = std::make_unique<Refresh>();
@@ -354,20 +390,21 @@ int run(const RunOptions& o) {
   Selection selection;
   select_targets(o, targets, &selection);
 
-  std::string sections;  // with --merge: every new section
   const SectionSink sink =
-      o.merge ? gather_into(&sections, o.output_path) : write_into(&ini);
+      o.merge ? merge_into(&merge, o.output_path) : write_into(&ini);
   Scans scans;
   if (!scan_inputs(o, in, &selection, sink, refresh.get(), &scans, &err)) {
     return fail_run(err);
   }
   MergeCounts counts;
   RefreshCounts refreshed;
-  if (o.merge && !write_merged(base, sections, refresh.get(), &ini, &counts,
+  if (o.merge && !write_merged(base, &merge, refresh.get(), &ini, &counts,
                                &refreshed, &err)) {
     return fail_run(err);
   }
-  if (!commit_output(&ini, &err)) return fail_run(err);
+  if (!commit_output(&ini, &err, o.merge ? &lock : nullptr)) {
+    return fail_run(err);
+  }
 
   print_account(o, targets, selection);
   if (o.merge) print_warning(merge_report(o.output_path, o.base_path, counts));
@@ -380,6 +417,7 @@ int run(const RunOptions& o) {
     }
   }
   print_end(scans.catalogue_lines);
+  delete &in;  // every input read to its end: no thread waits
   return kExitSuccess;
 }
 
@@ -426,5 +464,14 @@ int main(int argc, char** argv) {
     print_warning("orbitpick: ignoring the arguments after " +
                   line.options.output_path + ":" + ignored);
   }
-  return run_guarded(line.options);
+  const int status = run_guarded(line.options);
+  if (status != kExitSuccess) {
+    // A thread may still wait in a read of standard input that sends
+    // nothing (the failed run left its inputs behind); the normal exit,
+    // which closes the streams, could wait on it.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+  }
+  return status;
 }

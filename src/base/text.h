@@ -3,6 +3,7 @@
 #ifndef ORBITPICK_BASE_TEXT_H_
 #define ORBITPICK_BASE_TEXT_H_
 
+#include <string>
 #include <string_view>
 
 namespace orbitpick {
@@ -11,6 +12,13 @@ namespace orbitpick {
 /// and tabs, as a view into "s". Inner characters are kept; vertical tab
 /// and form feed are not trimmed.
 std::string_view trim_view(std::string_view s);
+
+/// "s" as a message may show it on a terminal: every control byte (below
+/// 0x20, and 0x7F) and every C1 control in UTF-8 (C2 80 to C2 9F) written
+/// as "\xHH", so that a name or a path cannot move the cursor, retitle the
+/// window or clear the screen. Other bytes, backslashes included, are kept,
+/// so that escaping twice changes nothing more.
+std::string escape_controls(std::string_view s);
 
 }  // namespace orbitpick
 

@@ -5,19 +5,36 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <utility>
 #include <vector>
 
 #include "base/threads.h"
 #include "conversion/parallel_scan.h"
-
 #include "input/line_reader.h"
 #include "selection/exact_match.h"
 
 namespace orbitpick {
 
-const LineKind kMinorPlanetLines = {check_section_line, write_section,
+namespace {
+
+// A matched line: complete, and safe to copy into the INI file. The
+// magnitudes and orbital elements are copied as they stand, the
+// designation also makes the section's name.
+bool check_matched_line(std::string_view line, Error* err) {
+  using namespace mpcorb;
+  static constexpr Column kCopied[] = {
+      kMagnitude, kSlope,        kMeanAnomaly, kPericenter,   kNode,
+      kInclination, kEccentricity, kMeanMotion, kSemiMajorAxis};
+  return check_section_line(line, err) &&
+         check_copied_columns(line, kCopied, std::size(kCopied), kDesignation,
+                              err);
+}
+
+}  // namespace
+
+const LineKind kMinorPlanetLines = {check_matched_line, write_section,
                                     readable_designation, Source::kCatalogue,
                                     describe_minor_planet};
 

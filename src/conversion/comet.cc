@@ -306,9 +306,21 @@ void describe_comet(std::string_view line, LineFacts* facts) {
   facts->has_magnitude = !trim_view(field(line, kMagnitude)).empty();
 }
 
+// A matched line: complete, and safe to copy into the INI file (the
+// elements, magnitudes and the designation, which names the section).
+bool check_matched_comet_line(std::string_view line, Error* err) {
+  static constexpr Column kCopied[] = {kPerihelionDistance, kEccentricity,
+                                       kPericenter,         kNode,
+                                       kInclination,        kMagnitude,
+                                       kSlope};
+  return check_comet_line(line, err) &&
+         check_copied_columns(line, kCopied, std::size(kCopied), kDesignation,
+                              err);
+}
+
 }  // namespace
 
-const LineKind kCometLines = {check_comet_line, write_comet_section,
+const LineKind kCometLines = {check_matched_comet_line, write_comet_section,
                               comet_designation, Source::kComets,
                               describe_comet};
 
@@ -325,10 +337,14 @@ CometIdentities comet_identities(std::string_view line) {
   return ids;
 }
 
-void mark_unique_names(std::vector<CometIdentities>* comets) {
+void mark_unique_names(std::vector<CometIdentities>* comets,
+                       const std::unordered_map<std::string, int>& others) {
   std::unordered_map<std::string_view, int> count;
   for (const CometIdentities& c : *comets) {
     if (!c.name.empty()) ++count[c.name];
+  }
+  for (const auto& [name, lines] : others) {
+    if (!name.empty()) count[name] += lines;
   }
   for (CometIdentities& c : *comets) {
     c.name_is_unique = !c.name.empty() && count[c.name] == 1;
@@ -337,111 +353,158 @@ void mark_unique_names(std::vector<CometIdentities>* comets) {
 
 namespace {
 
-// Whole designations: one section for each line that "index" selects by
-// one of its identities.
+// The listed names that select a comet line by one of its identities; its
+// name alone only when "name_is_unique" (known once the whole file is).
+void identity_hits(const ExactIndex& exact, const CometIdentities& ids,
+                   std::string* key, std::vector<std::uint32_t>* hits) {
+  hits->clear();
+  for (const std::string* id :
+       {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
+    if (id == &ids.name && !ids.name_is_unique) continue;
+    key->clear();
+    normalize_name(*id, key);
+    find_identity(exact, *key, hits);
+  }
+  std::sort(hits->begin(), hits->end());
+  hits->erase(std::unique(hits->begin(), hits->end()), hits->end());
+}
+
+// The lines a whole-designation scan must see again once the file is read:
+// every comet line (a name alone selects only when no other line has it),
+// and the other lines that some listed name already selects, for their
+// warning; of the other lines, only the names they give, once each. Empty
+// lines and junk cost nothing.
+struct KeptLines {
+  std::string text;
+  struct Line {
+    std::size_t offset;
+    std::size_t size;
+    std::int64_t number;  // in the file, from 1
+  };
+  std::vector<Line> lines;
+  std::unordered_map<std::string, int> other_names;  // of the lines not kept
+};
+
+// Whole designations: one section for each kept line that "index"
+// selects by one of its identities.
 bool convert_designated(Conversion* c, const ExactIndex& index,
-                        const std::vector<std::string_view>& lines,
+                        const KeptLines& kept,
                         const std::vector<CometIdentities>& identities,
                         Error* err) {
   std::vector<std::uint32_t> hits;
   std::string key;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const CometIdentities& ids = identities[i];
-    hits.clear();
-    for (const std::string* id :
-         {&ids.packed, &ids.designation, &ids.full, &ids.name}) {
-      if (id == &ids.name && !ids.name_is_unique) continue;
-      key.clear();
-      normalize_name(*id, &key);
-      find_identity(index, key, &hits);
+  for (std::size_t i = 0; i < kept.lines.size(); ++i) {
+    const KeptLines::Line& k = kept.lines[i];
+    identity_hits(index, identities[i], &key, &hits);
+    if (!convert_selected(
+            c, std::string_view(kept.text).substr(k.offset, k.size), k.number,
+            hits, err)) {
+      return false;
     }
-    std::sort(hits.begin(), hits.end());
-    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
-    const auto number = static_cast<std::int64_t>(i + 1);
-    if (!convert_selected(c, lines[i], number, hits, err)) return false;
   }
   return true;
 }
 
-// The scan of scan_comets, by substrings ("matcher") or by whole
-// designations ("exact"): exactly one of the two is set.
+// Reads the file in runs of lines through a buffer of its own: memory
+// follows the comet lines kept, not the file's size.
 bool scan_comet_file(Reader* reader, const NameMatcher* matcher,
                      const ExactIndex* exact, const ScanOptions& options,
                      CometScan* scan, Error* err) {
   *err = Error();
   *scan = CometScan();
-
-  // The file is small (about a thousand lines); the cap keeps the text's
-  // offsets within what the matcher takes.
-  std::string text;
-  constexpr std::size_t kStep = 64 * 1024;
-  for (;;) {
-    const std::size_t have = text.size();
-    try {
-      text.resize(have + kStep);
-    } catch (const std::bad_alloc&) {
-      return fail(err, options.path, std::strerror(ENOMEM));
-    }
-    std::size_t got = 0;
-    if (!reader->read(&text[have], kStep, &got, err)) {
-      name_path(err, options.path);
-      return false;
-    }
-    text.resize(have + got);
-    if (got == 0) break;
-    if (text.size() > kMaxLineBytes) {
-      return fail(err, options.path, "comet file larger than 1 GiB");
-    }
-  }
-
+  LineBuffer buffer;
+  init_line_buffer(&buffer, reader, options.buffer_bytes);
+  Conversion conversion(options, kCometLines);
   // An empty file, a cut-short download or the asteroid catalogue in its
   // place would otherwise give no comets without a word.
-  Error skip;
   bool has_orbit_line = false;
-  std::string_view rest = text;
-  std::string_view line;
-  while (!has_orbit_line && take_line(&rest, &line)) {
-    has_orbit_line = check_comet_line(line, &skip);
+  Error skip;
+  MatchState state;
+  std::vector<NameMatch> matches;
+  KeptLines kept;
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> found;
+  std::string key;
+  std::int64_t count = 0;  // lines before the current run
+  std::string_view run;
+  LinesRead got;
+  while ((got = next_lines(&buffer, &run, err)) == LinesRead::kRun) {
+    std::string_view rest = run;
+    std::string_view line;
+    std::int64_t run_lines = 0;
+    if (matcher != nullptr) {
+      matches.clear();
+      run_lines = find_names(*matcher, run, &state, &matches) +
+                  (run.back() != '\n' ? 1 : 0);
+      if (!convert_matches(&conversion, run, matches, count, err)) {
+        return false;
+      }
+    }
+    if (matcher != nullptr && options.refresh == nullptr) {
+      while (!has_orbit_line && take_line(&rest, &line)) {
+        has_orbit_line = check_comet_line(line, &skip);
+      }
+      count += run_lines;
+      continue;
+    }
+    // Kept for the look-up by identities, which needs the whole file's
+    // names first.
+    while (take_line(&rest, &line)) {
+      ++count;
+      if (line.empty()) continue;
+      const bool comet = check_comet_line(line, &skip);
+      has_orbit_line = has_orbit_line || comet;
+      if (!comet) {
+        const CometIdentities ids = comet_identities(line);
+        hits.clear();
+        for (const ExactIndex* index : {exact, options.refresh}) {
+          if (index == nullptr) continue;
+          identity_hits(*index, ids, &key, &found);
+          hits.insert(hits.end(), found.begin(), found.end());
+        }
+        if (hits.empty()) {
+          if (!ids.name.empty()) ++kept.other_names[ids.name];
+          continue;
+        }
+      }
+      kept.lines.push_back({kept.text.size(), line.size(), count});
+      kept.text.append(line);
+    }
+  }
+  if (got == LinesRead::kFailed) {
+    name_path(err, options.path);
+    return false;
   }
   if (!has_orbit_line) {
     return fail(err, options.path,
                 "no comet orbit lines: expected the Minor Planet Center's "
                 "one-line comet orbits (CometEls.txt)");
   }
-
-  Conversion conversion(options, kCometLines);
-  std::vector<std::string_view> lines;
-  std::vector<CometIdentities> identities;
-  if (exact != nullptr || options.refresh != nullptr) {
-    // A comet's name alone names it only when no other line of the file
-    // has it, so every line's identities come first.
-    rest = text;
-    while (take_line(&rest, &line)) lines.push_back(line);
-    identities.reserve(lines.size());
-    for (const std::string_view line : lines) {
-      identities.push_back(comet_identities(line));
-    }
-    mark_unique_names(&identities);
+  scan->lines = count;
+  if (exact == nullptr && options.refresh == nullptr) {
+    return finish_conversion(&conversion, err);
   }
+
+  // A comet's name alone names it only when no other line of the file has
+  // it, so every line's identities come first.
+  std::vector<CometIdentities> identities;
+  identities.reserve(kept.lines.size());
+  for (const KeptLines::Line& k : kept.lines) {
+    identities.push_back(
+        comet_identities(std::string_view(kept.text).substr(k.offset, k.size)));
+  }
+  mark_unique_names(&identities, kept.other_names);
   if (options.refresh != nullptr) {
     const ScanOptions refresh_options = refresh_scan_options(options);
     Conversion refresh(refresh_options, kCometLines);
-    if (!convert_designated(&refresh, *options.refresh, lines, identities,
+    if (!convert_designated(&refresh, *options.refresh, kept, identities,
                             err) ||
         !finish_conversion(&refresh, err)) {
       return false;
     }
   }
-  if (exact == nullptr) {
-    MatchState state;
-    std::vector<NameMatch> matches;
-    scan->lines = find_names(*matcher, text, &state, &matches) +
-                  (!text.empty() && text.back() != '\n' ? 1 : 0);
-    if (!convert_matches(&conversion, text, matches, 0, err)) return false;
-    return finish_conversion(&conversion, err);
-  }
-  scan->lines = static_cast<std::int64_t>(lines.size());
-  if (!convert_designated(&conversion, *exact, lines, identities, err)) {
+  if (exact != nullptr &&
+      !convert_designated(&conversion, *exact, kept, identities, err)) {
     return false;
   }
   return finish_conversion(&conversion, err);

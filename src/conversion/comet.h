@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -79,9 +80,12 @@ struct CometIdentities {
 /// The identities of one comet line; name_is_unique is left false.
 CometIdentities comet_identities(std::string_view line);
 
-/// Sets name_is_unique in each of "comets" (the identities of every line of
-/// one file) whose non-empty name no other entry has.
-void mark_unique_names(std::vector<CometIdentities>* comets);
+/// Sets name_is_unique in each of "comets" (the identities of lines of one
+/// file) whose non-empty name no other entry has, nor any of the file's
+/// other lines: "others" counts, by name, the lines not in "comets".
+void mark_unique_names(
+    std::vector<CometIdentities>* comets,
+    const std::unordered_map<std::string, int>& others = {});
 
 /// What scan_comets found (the lines of each name: options.account).
 struct CometScan {
@@ -96,7 +100,7 @@ struct CometScan {
 /// is set. A matched line without a
 /// complete section is reported to "warn" with options.path and its line
 /// number, and skipped. Fails when reading or writing fails, when the file
-/// is larger than kMaxLineBytes, and when none of its lines is a complete
+/// has a line longer than kMaxLineBytes, and when none of its lines is a complete
 /// comet line; the error names the file concerned.
 bool scan_comets(Reader* reader, const NameMatcher& matcher,
                  const ScanOptions& options, CometScan* scan, Error* err);

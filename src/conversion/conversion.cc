@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/text.h"
+
 namespace orbitpick {
 
 ScanOptions refresh_scan_options(const ScanOptions& options) {
@@ -22,6 +24,35 @@ Conversion::Conversion(const ScanOptions& o, const LineKind& k)
       kind(k),
       sections(o.sections != nullptr ? o.sections : &own_sections) {
   out.reserve(o.flush_bytes + 4096);
+}
+
+namespace {
+
+bool holds_control_byte(std::string_view text) {
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && u != '\t') || u == 0x7F) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool check_copied_columns(std::string_view line, const Column* copied,
+                          std::size_t count, Column key, Error* err) {
+  const std::string_view key_text = trim_view(field(line, key));
+  bool control = holds_control_byte(key_text);
+  for (std::size_t i = 0; i < count && !control; ++i) {
+    control = holds_control_byte(trim_view(field(line, copied[i])));
+  }
+  if (control) {
+    return fail(err, "control byte in a field written to the INI file");
+  }
+  if (key_text.find_first_of("[]") != std::string_view::npos) {
+    return fail(err, "square bracket in the designation, which names the "
+                     "section");
+  }
+  return true;
 }
 
 namespace {

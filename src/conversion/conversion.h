@@ -16,6 +16,7 @@
 #include "base/diagnostics.h"
 #include "conversion/planetarium_rules.h"
 #include "conversion/section_keys.h"
+#include "input/catalogue_columns.h"
 #include "input/line_reader.h"
 #include "selection/exact_match.h"
 #include "selection/name_account.h"
@@ -68,6 +69,15 @@ struct LineKind {
   // What the planetarium's rules look at. REQUIRES: "check" accepts it.
   void (*describe)(std::string_view line, LineFacts* facts);
 };
+
+/// Fails when a value that a section copies from "line" (the "count"
+/// columns "copied", and "key", which also names the section; each trimmed
+/// as it is written) holds a control byte other than tab (a CR or LF there
+/// ends the INI line early, and what follows becomes keys or sections of
+/// its own; a NUL makes the file no text), or "key" a square bracket (which
+/// would end or open a section name).
+bool check_copied_columns(std::string_view line, const Column* copied,
+                          std::size_t count, Column key, Error* err);
 
 /// Turns the matched lines of one catalogue into sections, block after
 /// block, for the scan of either kind of catalogue.

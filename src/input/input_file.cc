@@ -84,6 +84,57 @@ class PrefixReader : public Reader {
   std::unique_ptr<Reader> source_;
 };
 
+// The name says nothing reliable (MPCORB.DAT.gz is often saved without its
+// suffix, and standard input has none): the gzip magic number does. Sets
+// *reader to "source" read whole, decompressed when it is gzip.
+bool recognize_compression(std::unique_ptr<Reader> source,
+                           const std::string& path,
+                           std::unique_ptr<Reader>* reader, bool* compressed,
+                           Error* err) {
+  char magic[sizeof kGzipMagic];
+  std::size_t have = 0;
+  while (have < sizeof magic) {
+    std::size_t got = 0;
+    if (!source->read(magic + have, sizeof magic - have, &got, err)) {
+      return false;
+    }
+    if (got == 0) break;
+    have += got;
+  }
+  auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
+                                              std::move(source));
+  *compressed =
+      have == sizeof magic && std::memcmp(magic, kGzipMagic, have) == 0;
+  *reader = *compressed ? make_gzip_reader(std::move(whole), path)
+                        : std::move(whole);
+  return true;
+}
+
+// Recognizes the compression at the first read rather than at the opening:
+// standard input may keep the run waiting, and the other inputs are to be
+// checked (and a bad one reported) before that.
+class RecognizingReader : public Reader {
+ public:
+  RecognizingReader(std::unique_ptr<Reader> source, std::string path)
+      : source_(std::move(source)), path_(std::move(path)) {}
+
+  bool read(char* buf, std::size_t size, std::size_t* got,
+            Error* err) override {
+    bool compressed = false;
+    if (!inner_ && !recognize_compression(std::move(source_), path_, &inner_,
+                                          &compressed, err)) {
+      *got = 0;
+      return false;
+    }
+    return inner_->read(buf, size, got, err);
+  }
+
+ private:
+  std::unique_ptr<Reader> source_;
+  std::string path_;
+  std::unique_ptr<Reader> inner_;
+};
+
 }  // namespace
 
 bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
@@ -122,6 +173,7 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
     }
   }
   std::unique_ptr<Reader> source;
+  bool compressed = false;  // known at once for a file only
   if (path == "-") {
     // Reading it would only give what /dev/null, opened in its place, has.
     if (standard_input_was_closed()) {
@@ -136,27 +188,12 @@ bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
     // A catalogue is never typed: the run would only wait in silence.
     if (terminal) return fail(err, path, kTerminalRefusal);
     source = std::make_unique<FileReader>(stdin, false, path);
-  } else if (!open_input_file(path, &source, err)) {
+    *reader = std::make_unique<RecognizingReader>(std::move(source), path);
+  } else if (!open_input_file(path, &source, err) ||
+             !recognize_compression(std::move(source), path, reader,
+                                    &compressed, err)) {
     return false;
   }
-  // The name says nothing reliable (MPCORB.DAT.gz is often saved without
-  // its suffix, and standard input has none): the gzip magic number does.
-  char magic[sizeof kGzipMagic];
-  std::size_t have = 0;
-  while (have < sizeof magic) {
-    std::size_t got = 0;
-    if (!source->read(magic + have, sizeof magic - have, &got, err)) {
-      return false;
-    }
-    if (got == 0) break;
-    have += got;
-  }
-  auto whole = std::make_unique<PrefixReader>(std::string(magic, have),
-                                              std::move(source));
-  const bool compressed =
-      have == sizeof magic && std::memcmp(magic, kGzipMagic, have) == 0;
-  *reader = compressed ? make_gzip_reader(std::move(whole), path)
-                       : std::move(whole);
   // Decompressing takes longer than the scan: on a thread of its own it
   // runs while the scan works through the block before; so does the
   // reading of a pipe, whose writer may be a decompressor or a download.

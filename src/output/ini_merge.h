@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,35 @@ bool merge_ini(std::string_view base, std::string_view sections,
 bool merge_ini(std::string_view base, std::string_view sections,
                const MergeOptions& options, const MergeSink& write,
                MergeCounts* counts, RefreshCounts* refresh, Error* err);
+
+/// merge_ini in steps, for listed sections that come block after block:
+/// the memory it takes follows the base (its bodies' identities, and the
+/// new sections that may be their bodies), plus the name and place of each
+/// other listed section, which waits for the end in a temporary file (in
+/// memory where none can be made). The base's edits are written section by
+/// section.
+class IniMerge {
+ public:
+  IniMerge();
+  ~IniMerge();
+  IniMerge(const IniMerge&) = delete;
+  IniMerge& operator=(const IniMerge&) = delete;
+
+  /// Takes the base, which must outlive the merge; fails when it is not
+  /// text (see check_ini_text).
+  bool start(std::string_view base, Error* err);
+  /// Takes a block of listed sections, whole sections in orbitpick's format.
+  bool add(std::string_view sections, Error* err);
+  /// Takes the refresh texts of "options" and hands the merged file to
+  /// "write", in order, as merge_ini does.
+  bool finish(const MergeOptions& options, const MergeSink& write,
+              MergeCounts* counts, RefreshCounts* refresh, Error* err);
+
+  struct State;  // defined in ini_merge.cc
+
+ private:
+  std::unique_ptr<State> state_;
+};
 
 /// merge_ini into a string: *merged holds the whole result.
 bool merge_ini(std::string_view base, std::string_view sections,

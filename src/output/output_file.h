@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/diagnostics.h"
+#include "output/output_lock.h"
 
 namespace orbitpick {
 
@@ -35,6 +36,12 @@ struct OutputFile {
   std::filesystem::path target;  // the destination, symbolic links resolved
   std::filesystem::path temp;    // empty when writing the target directly
   std::FILE* file = nullptr;
+  // What the temporary file becomes just before its rename: the replaced
+  // file's owner, group and mode, or a new file's mode.
+  bool replacing = false;
+  unsigned long owner = 0;
+  unsigned long group = 0;
+  unsigned mode = 0;
 };
 
 /// Fails when "output" is an existing regular file that is also "input",
@@ -56,19 +63,27 @@ bool check_output_is_not_standard_input(const std::string& output, Error* err);
 /// temporary name is `.<name>.XXXXXXXX.tmp`, the name cut to fit the file
 /// system. Fails (nothing created) when "path" is empty, the directory is
 /// missing or not writable, "path" is a directory, a regular file the
-/// caller may not write, or a symbolic link that the kernel's
-/// protected-symlinks rule would not follow (one owned by neither the
-/// caller nor the directory's owner, in a sticky world-writable directory).
-/// Every error about the output names "path".
+/// caller may not write, a FIFO that no process reads (never waited for),
+/// or a symbolic link, regular file or FIFO that the kernel's
+/// protected-symlinks, protected-regular and protected-FIFO rules would
+/// refuse (one owned by neither the caller nor the directory's owner, in a
+/// sticky world-writable directory). The temporary file is private (0600)
+/// until commit_output gives it its final owner and mode. Every error about
+/// the output names "path".
 bool open_output(const std::string& path, OutputFile* out, Error* err);
 
 /// Writes "data"; fails on a write error.
 bool write_output(OutputFile* out, std::string_view data, Error* err);
 
-/// Finishes the file: flushes it to the disk, closes it and renames it over
-/// the destination. On failure discards it (the destination keeps its old
+/// Finishes the file: flushes it to the disk, closes it, renames it over
+/// the destination and syncs the directory, so that the rename survives a
+/// power loss. On failure discards it (the destination keeps its old
 /// contents).
-bool commit_output(OutputFile* out, Error* err);
+/// With "unchanged" (the lock a merge took), the rename is refused when
+/// the destination is no longer the file, or the absence of one, that was
+/// locked (see check_output_unchanged).
+bool commit_output(OutputFile* out, Error* err,
+                   const OutputLock* unchanged = nullptr);
 
 /// Closes the file and removes the temporary one; the destination is left as
 /// it was. Safe to call on an output that is not open.

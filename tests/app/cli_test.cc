@@ -91,9 +91,9 @@ TEST_F(CliTest, VersionPrintsNameAndVersion) {
 TEST_F(CliTest, RunWritesSectionsAndReport) {
   write_file(dir.path("out.ini"), "old contents\n");
   const test::RunResult r = run_orbitpick(
-      {"list.csv", "MPCORB.DAT", "out.ini", "--exact"}, dir.dir());
+      {"list.csv", "MPCORB.DAT", "out.ini", "exact"}, dir.dir());
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ("orbitpick: ignoring the arguments after out.ini: --exact\n",
+  EXPECT_EQ("orbitpick: ignoring the arguments after out.ini: exact\n",
             r.err);
   EXPECT_EQ("\n begin\n\n\n End of processing: 3 asteroids.\n\n Finished!\n\n",
             without_credit(r.out));

@@ -28,9 +28,10 @@ TEST(ParseCommandLine, OptionsPathsAndTheirLimits) {
       {{"a", "b", "c"}, Command::kRun, {"a", "b", "c"}, false, false, "", "", {}},
       {{"--exact", "a", "-", "c"}, Command::kRun, {"a", "-", "c"}, true, false,
        "", "", {}},
-      // Options may stand between the paths, but not after the third.
-      {{"a", "--exact", "b", "c", "--merge"}, Command::kRun, {"a", "b", "c"},
-       true, false, "", "", {"--merge"}},
+      // Options may stand between the paths; what follows the third is
+      // ignored (an option there is an error).
+      {{"a", "--exact", "b", "c", "merge"}, Command::kRun, {"a", "b", "c"},
+       true, false, "", "", {"merge"}},
       {{"--", "-a", "--exact", "c"}, Command::kRun, {"-a", "--exact", "c"},
        false, false, "", "", {}},
       {{"--base", "stock.ini", "a", "b", "c"}, Command::kRun, {"a", "b", "c"},
