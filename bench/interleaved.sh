@@ -3,7 +3,12 @@
 # one's median: on a shared machine a load that comes and goes then falls on
 # every command alike, so the ratios within one run hold.
 #
-#   bench/interleaved.sh [ROUNDS]      (default 11)
+#   bench/interleaved.sh [--search] [ROUNDS]      (default 11)
+#
+#   --search     only the plain catalogue against the tools that only
+#                search or read it: `rg -F -f`, `cat > /dev/null`, `wc -l`,
+#                orbitpick by default and with --exact, 1 to 10,000 names,
+#                with each one's ratios to them
 #
 #   BENCH_DIR    data made by bench/run.sh (default /tmp/orbitpick-bench)
 #   ORBITPICK    the binary to time (default build-bench/orbitpick, made by
@@ -15,6 +20,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LC_ALL=C
+search=0
+if [[ ${1:-} == --search ]]; then search=1; shift; fi
 rounds=${1:-11}
 data=${BENCH_DIR:-/tmp/orbitpick-bench}
 op=${ORBITPICK:-${BUILD_DIR:-build-bench}/orbitpick}
@@ -39,6 +46,40 @@ run() {  # LABEL CMD...
     fi
     times[$label]+="$(((t1 - t0) / 1000)) "
 }
+search_rounds() {
+    local n
+    for ((r = 0; r <= rounds; r++)); do  # round 0 warms the page cache
+        run "cat > /dev/null" cat "$cat"
+        run "wc -l" wc -l "$cat"
+        for n in 1 10 100 1000 10000; do
+            # To a file: ripgrep stops at the first match when its output
+            # is /dev/null.
+            run "rg -F -f, $n names" sh -c 'rg -F -f "$1" "$2" >"$3.grep"; [ $? -le 1 ]' _ \
+                "$data/names_$n.txt" "$cat" "$out"
+            run "orbitpick, $n names" "$op" "$data/list_$n.csv" "$cat" "$out"
+            run "orbitpick --exact, $n names" "$op" --exact "$data/list_$n.csv" "$cat" "$out"
+        done
+    done
+}
+median_of() {  # LABEL: the median in ms, the warm-up round dropped
+    echo ${times[$1]} | tr ' ' '\n' | tail -n +2 | sort -n | sed -n "$(((rounds + 1) / 2))p"
+}
+if ((search)); then
+    command -v rg >/dev/null || { echo "interleaved: no rg (scripts/prereqs.sh bench installs it)" >&2; exit 1; }
+    search_rounds
+    cat_ms=$(median_of "cat > /dev/null") wc_ms=$(median_of "wc -l")
+    echo "| names | \`cat > /dev/null\` s | \`wc -l\` s | \`rg -F -f\` s | orbitpick s | \`--exact\` s | orbitpick / rg | \`--exact\` / rg | orbitpick / cat | \`--exact\` / cat | orbitpick / wc | \`--exact\` / default |"
+    echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    for n in 1 10 100 1000 10000; do
+        rg_ms=$(median_of "rg -F -f, $n names")
+        op_ms=$(median_of "orbitpick, $n names")
+        ex_ms=$(median_of "orbitpick --exact, $n names")
+        awk -v n="$n" -v c="$cat_ms" -v w="$wc_ms" -v g="$rg_ms" -v o="$op_ms" -v e="$ex_ms" 'BEGIN {
+            printf "| %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n",
+                n, c / 1000, w / 1000, g / 1000, o / 1000, e / 1000, o / g, e / g, o / c, e / c, o / w, e / o }'
+    done
+    exit 0
+fi
 for ((r = 0; r <= rounds; r++)); do  # round 0 warms the page cache
     run "wc -l" wc -l "$cat"
     # To a file: GNU grep stops at the first match when output is /dev/null.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks orbitpick on a synthetic, catalogue-sized MPCORB.DAT against the
-# two programs that bound what it has to do: `grep -F -f` (the same substring
-# search, no parsing or output formatting) and `wc -l` (just reading the file).
+# programs that bound what it has to do: `grep -F -f` and `rg -F -f` (the
+# same substring search, no parsing or output formatting), `wc -l` and
+# `cat > /dev/null` (just reading the file). scripts/prereqs.sh bench
+# installs ripgrep and igzip.
 #
 #   bench/run.sh [--quick]
 #
@@ -511,6 +513,21 @@ echo "| \`orbitpick --list-format csv sbdb_100000.csv one_orbit.DAT out.ini\` | 
 echo "| \`orbitpick --list-format auto sbdb_100000.csv one_orbit.DAT out.ini\` | $(secs "$auto_us")$auto_mark | $(ratio "$auto_us" "$csvwc_us") |"
 echo "| \`wc -l sbdb_100000.csv\` ($(stat -c %s "$jpl") bytes) | $(secs "$csvwc_us")$csvwc_mark | 1.00 |"
 
+echo
+echo "## Against the tools that only search or read (commands in turn, round after round)"
+echo
+if command -v rg >/dev/null; then
+    log "against rg, cat and wc"
+    BENCH_DIR=$data ORBITPICK=$orbitpick bench/interleaved.sh --search "$runs"
+    echo
+    echo "Peak memory, 10,000 names on $lines lines and on the header and one orbit:"
+    peak_rss "$orbitpick" "$data/list_10000.csv" "$cat_file" "$ini"
+    echo "$rss MiB and \\"
+    peak_rss "$orbitpick" "$data/list_10000.csv" "$one_orbit" "$ini"
+    echo "$rss MiB."
+else
+    echo "No rg here (scripts/prereqs.sh bench installs ripgrep): left out."
+fi
 echo
 if ((any_single)); then
     echo "\\* single timed run: the warm-up took over $((slow_us / 1000000)) s."

@@ -7,11 +7,13 @@
 #   fuzz      clang and libFuzzer's runtime
 #   package   the Debian package and its checks: dpkg-dev, lintian,
 #             debootstrap, man
+#   bench     the tools bench/run.sh times orbitpick against: ripgrep,
+#             igzip (isal)
 # When all is in place it does nothing, offline.
 set -euo pipefail
 
 usage() {
-  echo "usage: scripts/prereqs.sh [program|tests|windows|fuzz|package]..." >&2
+  echo "usage: scripts/prereqs.sh [program|tests|windows|fuzz|package|bench]..." >&2
   exit 2
 }
 [ $# -gt 0 ] || set -- program
@@ -60,6 +62,10 @@ package=(
   "debootstrap command -v debootstrap"
   "man-db command -v man"
 )
+bench=(
+  "ripgrep command -v rg"
+  "isal command -v igzip"
+)
 
 wanted=()
 for mode in "$@"; do
@@ -69,6 +75,7 @@ for mode in "$@"; do
     windows) wanted+=("${windows[@]}") ;;
     fuzz) wanted+=("${fuzz[@]}") ;;
     package) wanted+=("${program[@]}" "${package[@]}") ;;
+    bench) wanted+=("${program[@]}" "${bench[@]}") ;;
     *) usage ;;
   esac
 done

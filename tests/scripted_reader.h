@@ -63,6 +63,22 @@ class ScriptedReader : public Reader {
   std::size_t pos_ = 0;
 };
 
+/// A Reader over bytes that lie whole in memory, as a mapped file's do:
+/// the scan takes them through mapped() and searches them in pieces, on
+/// several threads.
+class InMemoryReader : public Reader {
+ public:
+  explicit InMemoryReader(std::string_view data) : data_(data) {}
+  bool read(char*, std::size_t, std::size_t* got, Error*) override {
+    *got = 0;  // the scan must not read it block by block
+    return true;
+  }
+  std::string_view mapped() const override { return data_; }
+
+ private:
+  std::string_view data_;
+};
+
 }  // namespace test
 }  // namespace orbitpick
 

@@ -7,6 +7,9 @@
 // whether the catalogue is read ahead on a second thread; the rest is the
 // catalogue. The sections, warnings and line count must be
 // exactly those of a plain line-by-line search with std::string::find.
+// The catalogue is also scanned as a mapped file is, whole in memory: cut
+// into pieces of the buffer's size, wherever its lines end, and searched on
+// one to four threads (byte 0 picks them), with the same results.
 
 #include <cstddef>
 #include <cstdint>
@@ -81,13 +84,31 @@ Result reference_scan(std::string_view catalogue,
   return r;
 }
 
+// A reader of bytes that lie in memory, which the scan takes in pieces.
+class InMemoryReader : public Reader {
+ public:
+  explicit InMemoryReader(std::string_view bytes) : bytes_(bytes) {}
+  bool read(char*, std::size_t, std::size_t* got, Error*) override {
+    *got = 0;
+    return true;
+  }
+  std::string_view mapped() const override { return bytes_; }
+
+ private:
+  std::string_view bytes_;
+};
+
+// threads > 0: the catalogue in memory, in pieces of "buffer_bytes".
 Result scan(std::string_view catalogue, const NameMatcher& matcher,
             std::size_t buffer_bytes, std::size_t step, std::size_t flush_bytes,
-            std::size_t fail_read_at, int fail_write_at, bool read_ahead) {
+            std::size_t fail_read_at, int fail_write_at, bool read_ahead,
+            int threads = 0) {
   Result r;
   std::unique_ptr<Reader> reader =
       std::make_unique<fuzz::ScriptedReader>(catalogue, step, fail_read_at);
-  if (read_ahead) {
+  if (threads > 0) {
+    reader = std::make_unique<InMemoryReader>(catalogue);
+  } else if (read_ahead) {
     // Blocks that end anywhere in a line, a few of them ahead.
     reader = make_threaded_reader(std::move(reader), 1 + buffer_bytes * 3 / 4,
                                   1 + static_cast<int>(step % 3));
@@ -95,6 +116,8 @@ Result scan(std::string_view catalogue, const NameMatcher& matcher,
   ScanOptions options;
   options.path = "MPCORB.DAT";
   options.buffer_bytes = buffer_bytes;
+  options.threads = threads;
+  options.piece_bytes = buffer_bytes;
   options.flush_bytes = flush_bytes;
   options.warn = [&](const std::string& message) {
     r.warnings.push_back(message);
@@ -122,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::size_t flush_bytes = (control & 8) ? 1 : 64 * 1024;
   const int failure = (control >> 4) & 3;  // 0, 1: none; 2: read; 3: write
   const bool read_ahead = (control & 64) != 0;  // through a second thread
+  const int threads = 1 + data[0] % 4;
   const std::string_view catalogue(reinterpret_cast<const char*>(data) + 2,
                                    size - 2);
 
@@ -147,6 +171,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       fuzz::check(got.lines == expected.lines);
       fuzz::check(got.warnings == expected.warnings);
       fuzz::check(got.out == expected.out);
+      const Result pieces = scan(catalogue, matcher, buffer_bytes, step,
+                                 flush_bytes, std::string_view::npos, -1,
+                                 false, threads);
+      fuzz::check(pieces.ok && pieces.lines == expected.lines);
+      fuzz::check(pieces.warnings == expected.warnings);
+      fuzz::check(pieces.out == expected.out);
     } else if (failure == 2 && !catalogue.empty()) {
       const Result got = scan(catalogue, matcher, buffer_bytes, step,
                               flush_bytes, catalogue.size() / 2, -1,
@@ -166,6 +196,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       fuzz::check(!got.ok && got.err.what == kWriteError &&
                   got.err.path == "out.ini");
       fuzz::check(got.writes == fail_at + 1);
+      // In pieces, its first write fails: nothing written, the error told.
+      const Result pieces = scan(catalogue, matcher, buffer_bytes, step,
+                                 flush_bytes, std::string_view::npos, 0,
+                                 false, threads);
+      fuzz::check(!pieces.ok && pieces.err.what == kWriteError &&
+                  pieces.err.path == "out.ini" && pieces.out.empty());
       fuzz::check(expected.out.compare(0, got.out.size(), got.out) == 0);
     }
   }

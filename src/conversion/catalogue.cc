@@ -3,9 +3,15 @@
 #include "conversion/catalogue.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
+#include <new>
+#include <utility>
 #include <vector>
 
+#include "base/threads.h"
+#include "conversion/parallel_scan.h"
 #include "input/line_reader.h"
 #include "selection/exact_match.h"
 
@@ -69,6 +75,21 @@ void sort_unique(std::vector<std::uint32_t>* v) {
   v->erase(std::unique(v->begin(), v->end()), v->end());
 }
 
+// Converts line "number" of the file, which the names scan->hits select and
+// scan->checks name.
+bool convert_exact_line(Conversion* c, std::string_view line,
+                        std::int64_t number, ExactScan* scan, Error* err) {
+  sort_unique(&scan->hits);
+  for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
+  sort_unique(&scan->checks);
+  for (const std::uint32_t name : scan->checks) {
+    if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
+      scan->pending.push_back({name, number, std::string(line)});
+    }
+  }
+  return convert_selected(c, line, number, scan->hits, err);
+}
+
 // Whole designations: a line selected by any listed name gives one section,
 // however many names select it. Sets *lines to the lines of "body".
 bool convert_exact(Conversion* c, const ExactIndex& index,
@@ -84,15 +105,7 @@ bool convert_exact(Conversion* c, const ExactIndex& index,
     scan->checks.clear();
     exact_names_in_line(index, line, &scan->hits, &scan->checks);
     if (scan->hits.empty() && scan->checks.empty()) continue;
-    sort_unique(&scan->hits);
-    for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
-    sort_unique(&scan->checks);
-    for (const std::uint32_t name : scan->checks) {
-      if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
-        scan->pending.push_back({name, number, std::string(line)});
-      }
-    }
-    if (!convert_selected(c, line, number, scan->hits, err)) return false;
+    if (!convert_exact_line(c, line, number, scan, err)) return false;
   }
   return true;
 }
@@ -127,12 +140,221 @@ bool settle_checks(Conversion* c, ExactScan* scan, Error* err) {
   return true;
 }
 
+// MPCORB.DAT opens with a header; the MPC's extracts (NEA.txt,
+// Distant.txt) do not, and their first line is already an orbit.
+int header_lines_before(std::string_view text, Error* skip) {
+  std::string_view first;
+  take_line(&text, &first);
+  return check_section_line(first, skip) ? 0 : kHeaderLines;
+}
+
+bool fail_no_orbit_lines(const ScanOptions& options, Error* err) {
+  return fail(err, options.path,
+              "no orbit lines: expected the Minor Planet Center's one-line "
+              "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
+              "with a packed epoch in columns 21-25");
+}
+
+// Bytes searched at a time within a piece: the next run is fetched from
+// memory while this one is searched.
+constexpr std::size_t kPrefetchRunBytes = 64 * 1024;
+
+// The first kPrefetchRunBytes of "text" or more, to the end of a line.
+std::string_view cut_run(std::string_view text) {
+  if (text.size() <= kPrefetchRunBytes) return text;
+  const void* newline =
+      std::memchr(text.data() + kPrefetchRunBytes - 1, '\n',
+                  text.size() - kPrefetchRunBytes + 1);
+  if (newline == nullptr) return text;
+  return text.substr(
+      0, static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                  text.data()) + 1);
+}
+
+// Asks for "text" to be brought into the cache, a cache line at a time:
+// a mapped file's pages lie scattered in memory, and the processor's own
+// prefetching stops at each page's end.
+void prefetch(std::string_view text) {
+#if defined(__GNUC__)
+  for (std::size_t i = 0; i < text.size(); i += 64) {
+    __builtin_prefetch(text.data() + i);
+  }
+#else
+  (void)text;
+#endif
+}
+
+// A line of a piece that listed names select or name (--exact).
+struct ExactLine {
+  std::size_t start = 0;     // in the piece
+  std::size_t length = 0;
+  std::int64_t number = 0;   // 1 for the piece's first line
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> checks;
+};
+
+// What the search of one piece found, to be converted in the file's order.
+struct PieceFound {
+  std::vector<NameMatch> matches;  // offsets in the piece
+  std::vector<ExactLine> exact_lines;
+  std::int64_t lines = 0;
+  bool orbit_line = false;  // some line of the piece is an orbit line
+  bool ok = true;           // false: "err" says why the scan stops there
+  Error err;
+};
+
+// One thread's search state.
+struct PieceSearch {
+  MatchState state;
+  std::vector<NameMatch> matches;
+  std::vector<std::uint32_t> hits;
+  std::vector<std::uint32_t> checks;
+  std::vector<std::uint32_t> ends;  // of the run's lines
+};
+
+// Searches "piece" for the names, a run at a time, the next prefetched.
+void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
+                  std::string_view piece, PieceSearch* s, PieceFound* found) {
+  Error skip;
+  found->orbit_line = has_orbit_line(piece, &skip);
+  std::size_t at = 0;  // of the run in the piece
+  std::string_view run = cut_run(piece);
+  while (!run.empty()) {
+    const std::string_view next = cut_run(piece.substr(at + run.size()));
+    prefetch(next);
+    if (exact == nullptr) {
+      s->matches.clear();
+      found->lines += find_names(*matcher, run, &s->state, &s->matches);
+      for (NameMatch m : s->matches) {
+        m.offset += static_cast<std::uint32_t>(at);
+        m.line_start += static_cast<std::uint32_t>(at);
+        found->matches.push_back(m);
+      }
+    } else {
+      // The line ends found in one pass, not line after line.
+      s->ends.clear();
+      find_newlines(run, &s->ends);
+      if (run.back() != '\n') {
+        s->ends.push_back(static_cast<std::uint32_t>(run.size()));
+      }
+      std::size_t begin = 0;
+      for (const std::uint32_t end : s->ends) {
+        const std::string_view line = run.substr(begin, end - begin);
+        begin = end + 1;
+        ++found->lines;
+        s->hits.clear();
+        s->checks.clear();
+        exact_names_in_line(*exact, line, &s->hits, &s->checks);
+        if (s->hits.empty() && s->checks.empty()) continue;
+        found->exact_lines.push_back(
+            {static_cast<std::size_t>(line.data() - piece.data()),
+             line.size(), found->lines, s->hits, s->checks});
+      }
+    }
+    at += run.size();
+    run = next;
+  }
+  if (exact == nullptr && !piece.empty() && piece.back() != '\n') {
+    ++found->lines;  // the file's last line, without its line feed
+  }
+}
+
+// The scan of a catalogue that lies whole in memory: its pieces searched
+// on every thread there is, and what they found converted on this one in
+// the file's order, through the same steps as a scan block by block, so
+// that all that comes out is the same.
+bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
+                    const ExactIndex* exact, const ScanOptions& options,
+                    std::int64_t* lines, Error* err) {
+  Conversion scan(options, kMinorPlanetLines);
+  scan.header_lines = header_lines_before(text, &scan.skip);
+  std::string_view body = text;
+  std::string_view header_line;
+  for (std::int64_t left = scan.header_lines;
+       left > 0 && take_line(&body, &header_line); --left) {
+  }
+  ExactScan found;
+  if (exact != nullptr) found.decided.assign(exact->name_count, false);
+
+  const int threads =
+      options.threads > 0 ? options.threads : usable_processors();
+  std::vector<PieceSearch> searches(static_cast<std::size_t>(threads));
+  std::vector<PieceFound> results(piece_slots(threads));
+  std::vector<std::string_view> texts(results.size());
+  const ScanPiece search = [&](int worker, std::size_t slot,
+                               std::string_view piece) {
+    PieceFound& r = results[slot];
+    r = PieceFound();
+    texts[slot] = piece;
+    if (has_line_longer_than(piece, kMaxLineBytes)) {
+      r.ok = false;
+      fail(&r.err,
+           "line longer than " + std::to_string(kMaxLineBytes) + " bytes");
+      return;
+    }
+    try {
+      search_piece(matcher, exact, piece,
+                   &searches[static_cast<std::size_t>(worker)], &r);
+    } catch (const std::bad_alloc&) {
+      r.ok = false;
+      fail(&r.err, std::strerror(ENOMEM));
+    }
+  };
+  bool seen_orbit_line = false;
+  std::int64_t count = 0;  // catalogue lines before the piece
+  const CommitPiece commit = [&](std::size_t slot) {
+    PieceFound& r = results[slot];
+    const std::string_view piece = texts[slot];
+    if (!r.ok) {
+      *err = r.err;
+      name_path(err, options.path);
+      return false;
+    }
+    seen_orbit_line = seen_orbit_line || r.orbit_line;
+    if (exact == nullptr) {
+      if (!convert_matches(&scan, piece, r.matches, count, err)) return false;
+    } else {
+      for (ExactLine& line : r.exact_lines) {
+        found.hits.swap(line.hits);
+        found.checks.swap(line.checks);
+        if (!convert_exact_line(&scan, piece.substr(line.start, line.length),
+                                count + scan.header_lines + line.number,
+                                &found, err)) {
+          return false;
+        }
+      }
+    }
+    if (options.progress) {
+      for (std::int64_t next = (count / kProgressEvery + 1) * kProgressEvery;
+           next <= count + r.lines; next += kProgressEvery) {
+        options.progress(next);
+      }
+    }
+    count += r.lines;
+    r = PieceFound();  // its memory goes back before the next piece
+    return true;
+  };
+  if (!scan_in_pieces(body, threads, options.piece_bytes, search, commit)) {
+    return false;
+  }
+  if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
+  if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
+  *lines = count;
+  return finish_conversion(&scan, err);
+}
+
 // The scan of scan_catalogue, by substrings ("matcher") or by whole
 // designations ("exact"): exactly one of the two is set.
 bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
                         const ExactIndex* exact, const ScanOptions& options,
                         std::int64_t* lines, Error* err) {
   *err = Error();
+  // --refresh converts each line twice over, for two outputs; it reads
+  // block by block.
+  if (!reader->mapped().empty() && options.refresh == nullptr) {
+    return scan_in_memory(reader->mapped(), matcher, exact, options, lines,
+                          err);
+  }
   LineBuffer buffer;
   init_line_buffer(&buffer, reader, options.buffer_bytes);
   Conversion scan(options, kMinorPlanetLines);
@@ -199,12 +421,7 @@ bool scan_minor_planets(Reader* reader, const NameMatcher* matcher,
     name_path(err, options.path);
     return false;
   }
-  if (!seen_orbit_line) {
-    return fail(err, options.path,
-                "no orbit lines: expected the Minor Planet Center's one-line "
-                "orbits (MPCORB.DAT, NEA.txt, ...), each at least 175 bytes "
-                "with a packed epoch in columns 21-25");
-  }
+  if (!seen_orbit_line) return fail_no_orbit_lines(options, err);
   if (exact != nullptr && !settle_checks(&scan, &found, err)) return false;
   *lines = count;
   return finish_conversion(&scan, err) &&

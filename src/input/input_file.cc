@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "input/gzip_input.h"
 #include "input/gzip_reader.h"
+#include "input/mapped_file.h"
 #include "base/process.h"
 #include "input/threaded_reader.h"
 
@@ -155,6 +157,21 @@ bool open_input_file(const std::string& path, std::unique_ptr<Reader>* reader,
 
 bool open_catalogue(const std::string& path, std::unique_ptr<Reader>* reader,
                     Error* err) {
+  // A plain file, with processors to share it among, is scanned in place:
+  // mapped, it costs no copy, and threads can search pieces of it at once.
+  // On one processor it is read as before, block after block.
+  if (path != "-" && usable_processors() > 1) {
+    std::unique_ptr<Reader> mapped = map_input_file(path);
+    const std::string_view bytes =
+        mapped ? mapped->mapped() : std::string_view();
+    const bool compressed =
+        bytes.size() >= sizeof kGzipMagic &&
+        std::memcmp(bytes.data(), kGzipMagic, sizeof kGzipMagic) == 0;
+    if (!bytes.empty() && !compressed) {
+      *reader = std::move(mapped);
+      return true;
+    }
+  }
   std::unique_ptr<Reader> source;
   bool compressed = false;  // known at once for a file only
   if (path == "-") {

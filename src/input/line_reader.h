@@ -75,6 +75,11 @@ inline bool take_line(std::string_view* rest, std::string_view* line) {
 /// Number of line feeds in [begin, end).
 std::int64_t count_newlines(const char* begin, const char* end);
 
+/// Appends to "ends" the offset of every line feed of "text" (less than
+/// 2^32 bytes), in order: one pass over the text, for a caller that would
+/// otherwise look for each line's end in turn.
+void find_newlines(std::string_view text, std::vector<std::uint32_t>* ends);
+
 }  // namespace orbitpick
 
 #endif  // ORBITPICK_INPUT_LINE_READER_H_

@@ -8,6 +8,7 @@
 #define ORBITPICK_INPUT_READER_H_
 
 #include <cstddef>
+#include <string_view>
 
 #include "base/diagnostics.h"
 
@@ -26,6 +27,11 @@ class Reader {
   /// therefore never ask for 0 bytes.
   virtual bool read(char* buf, std::size_t size, std::size_t* got,
                     Error* err) = 0;
+
+  /// The whole input where it already lies in memory (a mapped file), for
+  /// a caller that takes its bytes in place rather than read them; empty
+  /// for every other input. Valid while the reader lives.
+  virtual std::string_view mapped() const { return {}; }
 };
 
 }  // namespace orbitpick

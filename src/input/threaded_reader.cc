@@ -3,14 +3,6 @@
 
 #include "input/threaded_reader.h"
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
-#if !defined(_WIN32)
-#include <pthread.h>
-#include <signal.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -21,34 +13,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/threads.h"
+
 namespace orbitpick {
 namespace {
-
-// Blocks, for its lifetime, the signals sent to the process in the calling
-// thread, so that a thread started meanwhile inherits the block. Those
-// signals then reach the main thread alone, which holds them while it names
-// the output's temporary file to the signal handler; the reading thread
-// must not take one in that moment. Faults stay deliverable: they belong to
-// the thread that causes them.
-class BlockProcessSignals {
- public:
-#if defined(_WIN32)
-  BlockProcessSignals() {}
-#else
-  BlockProcessSignals() {
-    sigset_t set;
-    sigfillset(&set);
-    for (int fault : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS}) {
-      sigdelset(&set, fault);
-    }
-    pthread_sigmask(SIG_BLOCK, &set, &old_);
-  }
-  ~BlockProcessSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-
- private:
-  sigset_t old_;
-#endif
-};
 
 class ThreadedReader : public Reader {
  public:
@@ -193,16 +161,6 @@ bool ThreadedReader::read(char* buf, std::size_t size, std::size_t* got,
 }
 
 }  // namespace
-
-int usable_processors() {
-#if defined(__linux__)
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) {
-    return std::max(CPU_COUNT(&set), 1);
-  }
-#endif
-  return std::max(static_cast<int>(std::thread::hardware_concurrency()), 1);
-}
 
 std::unique_ptr<Reader> make_threaded_reader(std::unique_ptr<Reader> inner,
                                              std::size_t block_bytes,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "base/threads.h"  // usable_processors, for the callers
 #include "input/reader.h"
 
 namespace orbitpick {
@@ -19,11 +20,6 @@ constexpr std::size_t kReadAheadBlockBytes = 256 * 1024;
 /// takes stays near (kReadAheadBlocks + 1) * kReadAheadBlockBytes whatever
 /// the size of the input.
 constexpr int kReadAheadBlocks = 4;
-
-/// The number of processors this process may run on: those of its CPU
-/// affinity where the system tells them (taskset, cgroups' cpusets), else
-/// the machine's; at least 1.
-int usable_processors();
 
 /// A Reader that hands out what "inner" does, the same bytes and then the
 /// same end or error, while a thread of its own reads "inner" ahead, up to

@@ -116,6 +116,14 @@ std::size_t pair_index(unsigned first, unsigned second) {
   return first | (second << 8);
 }
 
+// Bits of the table of keys' first four bytes, and the bit of four bytes.
+constexpr std::size_t kQuadBits = std::size_t{1} << 18;
+inline std::size_t quad_index(const char* four) {
+  std::uint32_t v;
+  std::memcpy(&v, four, 4);
+  return static_cast<std::size_t>((v * 0x9E3779B1u) >> (32 - 18));
+}
+
 // False when no key can be the normalised form of "a" followed by "b":
 // their first two bytes are no key's. Looks at only as many bytes as it
 // takes, and lets through what it cannot tell cheaply (non-ASCII bytes).
@@ -159,10 +167,27 @@ void look_up_whole(const ExactIndex& index, std::string_view a,
   find_identity(index, identity.view(), hits, checks);
 }
 
+// False when "a" starts with four letters or digits that begin no key
+// four bytes long or more: its normalised form starts with them, and is too
+// long for a shorter key. Anything else may be a key.
+inline bool may_begin_key(const ExactIndex& index, std::string_view a) {
+  if (a.size() < 4) return true;
+  char quad[4];
+  for (int i = 0; i < 4; ++i) {
+    const auto c = static_cast<unsigned char>(a[i]);
+    if (c >= 0x80 || kAscii.to[c] == 0) return true;
+    quad[i] = kAscii.to[c];
+  }
+  const std::size_t bit = quad_index(quad);
+  return (index.leading_quads[bit / 64] >> (bit % 64)) & 1;
+}
+
 inline void look_up(const ExactIndex& index, std::string_view a,
                     std::string_view b, std::vector<std::uint32_t>* hits,
                     std::vector<std::uint32_t>* checks) {
-  if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits, checks);
+  if (may_be_key(index, a, b) && may_begin_key(index, a)) {
+    look_up_whole(index, a, b, hits, checks);
+  }
 }
 
 // The key of a number that decides a spelling alone: a byte that no
@@ -300,6 +325,12 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
         static_cast<unsigned char>(k[0]),
         k.size() > 1 ? static_cast<unsigned char>(k[1]) : 0u);
     index.leading_pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  index.leading_quads.assign(kQuadBits / 64, 0);
+  for (const std::string& k : index.keys) {
+    if (k.size() < 4) continue;
+    const std::size_t bit = quad_index(k.data());
+    index.leading_quads[bit / 64] |= std::uint64_t{1} << (bit % 64);
   }
   index.first.assign(index.keys.size() + 1, 0);
   for (std::size_t k = 0; k < index.keys.size(); ++k) {

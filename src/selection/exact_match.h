@@ -67,6 +67,10 @@ struct ExactIndex {
   // one-byte key): most identities of most lines are turned away by it
   // before they are normalised whole.
   std::vector<std::uint64_t> leading_pairs;
+  // One bit per hash of the first four bytes of each key of four bytes or
+  // more: a line's number or name whose first four bytes are plain letters
+  // or digits is looked up whole only when they may begin a key.
+  std::vector<std::uint64_t> leading_quads;
 };
 
 /// Builds the index of "names" (the target list), each under the keys its

@@ -142,11 +142,19 @@ std::string naive_scan(const std::string& catalogue,
   return out;
 }
 
+// With "threads" > 0, the catalogue lies in memory and is searched on that
+// many threads in pieces of about "step" bytes; else it is read in blocks
+// of "buffer_bytes", "step" bytes at a time.
 std::string fast_scan(const std::string& catalogue, const NameMatcher& m,
-                      std::size_t buffer_bytes, std::size_t step) {
-  test::ScriptedReader reader(catalogue, step);
+                      std::size_t buffer_bytes, std::size_t step,
+                      int threads = 0) {
+  test::ScriptedReader stream(catalogue, step);
+  test::InMemoryReader in_memory(catalogue);
+  Reader& reader = threads > 0 ? static_cast<Reader&>(in_memory) : stream;
   std::string out;
   ScanOptions options;
+  options.threads = threads;
+  options.piece_bytes = step;
   options.buffer_bytes = buffer_bytes;
   options.flush_bytes = 1000;
   options.warn = [](const std::string&) {};
@@ -260,6 +268,11 @@ TEST_P(NameMatcherFilters, WholeScanAgreesWithPlainSearchOnRandomCatalogues) {
       ASSERT_EQ(expected, fast_scan(catalogue, m, buffer, step))
           << "round " << round << " check " << static_cast<int>(check)
           << " buffer " << buffer;
+      // The same in pieces, several threads searching at once.
+      const int threads = 1 + static_cast<int>(rng() % 4);
+      ASSERT_EQ(expected, fast_scan(catalogue, m, buffer, step, threads))
+          << "round " << round << " check " << static_cast<int>(check)
+          << " threads " << threads << " pieces of " << step;
     }
   }
 }
