@@ -72,7 +72,7 @@ Result reference_scan(std::string_view catalogue,
     }
     if (hits == 0) continue;
     Error problem;
-    if (!check_section_line(line, &problem)) {
+    if (!kMinorPlanetLines.check(line, &problem)) {
       r.warnings.push_back("orbitpick: MPCORB.DAT:" + std::to_string(number) +
                            ": " + problem.what + "; line skipped");
       continue;
