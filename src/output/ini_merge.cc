@@ -221,35 +221,51 @@ std::string_view base_value(std::string_view base, const BaseSection& section,
   return {};
 }
 
-// The new sections by each of their identities, in the order read: the
-// listed ones before the refreshed ones.
-using IdentityIndex = std::unordered_map<std::string, std::vector<std::size_t>>;
+// The new sections by their section names (case ignored) and by each of
+// their identities, in the order read: the listed ones before the
+// refreshed ones.
+struct NewSectionIndex {
+  std::unordered_map<std::string, std::size_t> by_name;
+  std::unordered_map<std::string, std::vector<std::size_t>> by_identity;
+};
 
-IdentityIndex index_identities(const std::vector<NewSection>& news) {
-  IdentityIndex index;
+std::string lower_name(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = ascii_lower(c);
+  return lower;
+}
+
+NewSectionIndex index_new_sections(const std::vector<NewSection>& news) {
+  NewSectionIndex index;
   for (std::size_t i = 0; i < news.size(); ++i) {
     const NewSection& n = news[i];
+    index.by_name.emplace(lower_name(n.name), i);
     for (std::string& id : section_identities(
              {n.name, new_value(n, "minor_planet_number"),
               new_value(n, "iau_designation"), new_value(n, "name")})) {
-      std::vector<std::size_t>& at = index[std::move(id)];
+      std::vector<std::size_t>& at = index.by_identity[std::move(id)];
       if (at.empty() || at.back() != i) at.push_back(i);
     }
   }
   return index;
 }
 
-// The first new section that is the body of "section", or null.
+// The new section that is the body of "section", or null: the one of its
+// own name, else the first of its identities. A new section of the same
+// name always lands on its base section, so that merging the same sections
+// again never appends them a second time.
 NewSection* same_body(std::string_view base, const BaseSection& section,
-                      const IdentityIndex& index,
+                      const NewSectionIndex& index,
                       std::vector<NewSection>* news) {
+  const auto named = index.by_name.find(lower_name(section.name));
+  if (named != index.by_name.end()) return &(*news)[named->second];
   std::size_t best = news->size();
   for (const std::string& id : section_identities(
            {section.name, base_value(base, section, "minor_planet_number"),
             base_value(base, section, "iau_designation"),
             base_value(base, section, "name")})) {
-    const auto it = index.find(id);
-    if (it != index.end()) best = std::min(best, it->second.front());
+    const auto it = index.by_identity.find(id);
+    if (it != index.by_identity.end()) best = std::min(best, it->second.front());
   }
   return best == news->size() ? nullptr : &(*news)[best];
 }
@@ -460,7 +476,7 @@ bool IniMerge::finish(const MergeOptions& options, const MergeSink& write,
   // "news" holds the listed sections in the order they first came, then
   // the refreshed ones: the first that is a base section's body updates it.
   refresh->refreshed.assign(options.refresh.size(), 0);
-  const IdentityIndex index = index_identities(m.news);
+  const NewSectionIndex index = index_new_sections(m.news);
   const bool refreshing = !options.refresh.empty();
 
   const std::string_view base = m.base;

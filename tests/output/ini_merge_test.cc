@@ -136,6 +136,14 @@ TEST(IniMerge, Cases) {
        vesta,
        "[1ceres]\nx = 1\n\n" + vesta,
        {0, 1, 1}},
+      // Found by the merge fuzzer: two new sections of one body by their
+      // identities went to the first, and the second was appended again at
+      // every merge.
+      {"a section of the same name is updated even when another is its body",
+       "[4vesta_]\norbit_Epoch=1\n[4vesta]\norbit_Epoch=1\n",
+       section("4vesta_", {{"orbit_Epoch", "8"}}) + vesta,
+       "[4vesta_]\norbit_Epoch=8\n[4vesta]\norbit_Epoch=2460800.5\n",
+       {2, 0, 0}},
       {"missing final newline: updated in place, a line added after it",
        "[1ceres]\norbit_Epoch = 1",
        section("1ceres", {{"orbit_Epoch", "2"}, {"absolute_magnitude", "3"}}),
