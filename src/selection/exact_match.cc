@@ -168,6 +168,21 @@ inline bool may_be_key(const ExactIndex& index, std::string_view a,
          has_bit(index.leading_words, word_bit(index, w));
 }
 
+// False when "text" begins with two ASCII letters or digits that begin no
+// key, nor any key with "text" before something else.
+inline bool pair_may_begin_key(const ExactIndex& index, std::string_view text) {
+  if (text.size() < 2) return true;
+  const auto c0 = static_cast<unsigned char>(text[0]);
+  const auto c1 = static_cast<unsigned char>(text[1]);
+  if (c0 >= 0x80 || c1 >= 0x80 || kAscii.to[c0] == 0 || kAscii.to[c1] == 0) {
+    return true;
+  }
+  return has_bit(index.leading_pairs,
+                 static_cast<unsigned char>(kAscii.to[c0]) |
+                     (std::size_t{static_cast<unsigned char>(kAscii.to[c1])}
+                      << 8));
+}
+
 // Adds the names whose key is the normalised form of "a" followed by "b".
 void look_up_whole(const ExactIndex& index, std::string_view a,
                    std::string_view b, std::vector<std::uint32_t>* hits,
@@ -196,6 +211,7 @@ std::string_view without_leading_zeros(std::string_view digits) {
 // Adds the names that the number "digits" (of a catalogue line) decides.
 void look_up_number(const ExactIndex& index, std::string_view digits,
                     std::vector<std::uint32_t>* hits) {
+  if (index.number_bits.empty() && !index.large_numbers) return;
   digits = without_leading_zeros(digits);
   if (digits.empty() || digits.size() >= kMaxIdentityBytes) return;
   std::uint64_t value = 0;
@@ -370,8 +386,10 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
   designation.remove_prefix(start);
   std::string_view number;
   if (designation.front() == '(') {
-    const std::size_t close = designation.find(')');
-    if (close != std::string_view::npos) {
+    // A short loop: the number is a few digits, a call to find costs more.
+    std::size_t close = 1;
+    while (close < designation.size() && designation[close] != ')') ++close;
+    if (close < designation.size()) {
       number = designation.substr(1, close - 1);
       designation.remove_prefix(close + 1);
       if (!designation.empty() && designation.front() == ' ') {
@@ -381,9 +399,11 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
   }
   look_up(index, designation, {}, hits, checks);
   if (number.empty()) return;
+  look_up_number(index, number, hits);
+  // The number alone and with the name begin with the same two bytes.
+  if (!pair_may_begin_key(index, number)) return;
   look_up(index, number, {}, hits, checks);
   look_up(index, number, designation, hits, checks);
-  look_up_number(index, number, hits);
 }
 
 }  // namespace orbitpick
