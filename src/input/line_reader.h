@@ -16,6 +16,10 @@
 
 #include "input/reader.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace orbitpick {
 
 /// Default size of the reading buffer; it fits the second-level cache.
@@ -75,10 +79,36 @@ inline bool take_line(std::string_view* rest, std::string_view* line) {
 /// Number of line feeds in [begin, end).
 std::int64_t count_newlines(const char* begin, const char* end);
 
-/// Appends to "ends" the offset of every line feed of "text" (less than
-/// 2^32 bytes), in order: one pass over the text, for a caller that would
-/// otherwise look for each line's end in turn.
-void find_newlines(std::string_view text, std::vector<std::uint32_t>* ends);
+/// Calls "at" with the offset of every line feed of "text", in order, 32
+/// bytes looked at a step: one pass over the text, for a caller that would
+/// otherwise look for each line's end in turn, and that can then look at
+/// each line while its bytes are still in the nearest cache.
+template <typename At>
+void for_each_newline(std::string_view text, At at) {
+  const char* p = text.data();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i newline = _mm_set1_epi8('\n');
+  for (; i + 32 <= text.size(); i += 32) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hi =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
+    std::uint32_t mask =
+        static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(lo, newline))) |
+        (static_cast<std::uint32_t>(
+             _mm_movemask_epi8(_mm_cmpeq_epi8(hi, newline)))
+         << 16);
+    while (mask != 0) {
+      at(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if (p[i] == '\n') at(i);
+  }
+}
 
 }  // namespace orbitpick
 
