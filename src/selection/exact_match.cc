@@ -169,18 +169,13 @@ inline bool may_be_key(const ExactIndex& index, std::string_view a,
 }
 
 // False when "text" begins with two ASCII letters or digits that begin no
-// key, nor any key with "text" before something else.
+// key, nor any key with "text" before something else: one bit of the raw
+// pairs, which turns away most identities of most lines before any loop.
 inline bool pair_may_begin_key(const ExactIndex& index, std::string_view text) {
   if (text.size() < 2) return true;
-  const auto c0 = static_cast<unsigned char>(text[0]);
-  const auto c1 = static_cast<unsigned char>(text[1]);
-  if (c0 >= 0x80 || c1 >= 0x80 || kAscii.to[c0] == 0 || kAscii.to[c1] == 0) {
-    return true;
-  }
-  return has_bit(index.leading_pairs,
-                 static_cast<unsigned char>(kAscii.to[c0]) |
-                     (std::size_t{static_cast<unsigned char>(kAscii.to[c1])}
-                      << 8));
+  return has_bit(index.raw_pairs,
+                 static_cast<unsigned char>(text[0]) |
+                     (std::size_t{static_cast<unsigned char>(text[1])} << 8));
 }
 
 // Adds the names whose key is the normalised form of "a" followed by "b".
@@ -196,7 +191,9 @@ void look_up_whole(const ExactIndex& index, std::string_view a,
 inline void look_up(const ExactIndex& index, std::string_view a,
                     std::string_view b, std::vector<std::uint32_t>* hits,
                     std::vector<std::uint32_t>* checks) {
-  if (may_be_key(index, a, b)) look_up_whole(index, a, b, hits, checks);
+  if (pair_may_begin_key(index, a) && may_be_key(index, a, b)) {
+    look_up_whole(index, a, b, hits, checks);
+  }
 }
 
 // The key of a number that decides a spelling alone: a byte that no
@@ -343,6 +340,23 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
     index.leading_pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
     const std::size_t bit = word_bit(index, word_of(k));
     index.leading_words[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  index.raw_pairs.assign(65536 / 64, 0);
+  for (unsigned b0 = 0; b0 < 256; ++b0) {
+    for (unsigned b1 = 0; b1 < 256; ++b1) {
+      const bool plain = b0 < 0x80 && b1 < 0x80 && kAscii.to[b0] != 0 &&
+                         kAscii.to[b1] != 0;
+      const bool may =
+          !plain ||
+          has_bit(index.leading_pairs,
+                  static_cast<unsigned char>(kAscii.to[b0]) |
+                      (std::size_t{static_cast<unsigned char>(kAscii.to[b1])}
+                       << 8));
+      if (may) {
+        index.raw_pairs[(b0 | b1 << 8) / 64] |= std::uint64_t{1}
+                                               << ((b0 | b1 << 8) % 64);
+      }
+    }
   }
   index.first.assign(index.keys.size() + 1, 0);
   for (std::size_t k = 0; k < index.keys.size(); ++k) {

@@ -67,6 +67,10 @@ struct ExactIndex {
   // one-byte key): most identities of most lines are turned away by it
   // after two bytes.
   std::vector<std::uint64_t> leading_pairs;
+  // The same pairs as they stand in a line, one bit per two raw bytes: set
+  // for a pair of ASCII letters or digits whose folded pair is in
+  // leading_pairs, and for every pair with another byte (told later).
+  std::vector<std::uint64_t> raw_pairs;
   // One bit per hash of the first eight bytes of each key (the whole of a
   // shorter one): a line's identity whose first bytes are ASCII is
   // normalised and looked up whole only when they may begin a key.
