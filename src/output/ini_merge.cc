@@ -229,17 +229,11 @@ struct NewSectionIndex {
   std::unordered_map<std::string, std::vector<std::size_t>> by_identity;
 };
 
-std::string lower_name(std::string_view name) {
-  std::string lower(name);
-  for (char& c : lower) c = ascii_lower(c);
-  return lower;
-}
-
 NewSectionIndex index_new_sections(const std::vector<NewSection>& news) {
   NewSectionIndex index;
   for (std::size_t i = 0; i < news.size(); ++i) {
     const NewSection& n = news[i];
-    index.by_name.emplace(lower_name(n.name), i);
+    index.by_name.emplace(lowered(n.name), i);
     for (std::string& id : section_identities(
              {n.name, new_value(n, "minor_planet_number"),
               new_value(n, "iau_designation"), new_value(n, "name")})) {
@@ -257,7 +251,7 @@ NewSectionIndex index_new_sections(const std::vector<NewSection>& news) {
 NewSection* same_body(std::string_view base, const BaseSection& section,
                       const NewSectionIndex& index,
                       std::vector<NewSection>* news) {
-  const auto named = index.by_name.find(lower_name(section.name));
+  const auto named = index.by_name.find(lowered(section.name));
   if (named != index.by_name.end()) return &(*news)[named->second];
   std::size_t best = news->size();
   for (const std::string& id : section_identities(
@@ -356,6 +350,9 @@ struct IniMerge::State {
   // Every identity of every base section: a new section that has none of
   // them is the body of no base section.
   std::unordered_set<std::string> base_identities;
+  // And every base section's name in lower case: a new section of one of
+  // these names updates that section, whatever its identities.
+  std::unordered_set<std::string> base_names;
   // The new sections that may be the body of a base section, by name in
   // lower case: memory that follows the base.
   std::vector<NewSection> news;
@@ -385,6 +382,7 @@ bool IniMerge::start(std::string_view base, Error* err) {
   bool in_section = false;
   const auto note = [&] {
     if (!in_section) return;
+    m.base_names.insert(lowered(section.name));
     for (std::string& id : section_identities(
              {section.name, base_value(base, section, "minor_planet_number"),
               base_value(base, section, "iau_designation"),
@@ -431,7 +429,7 @@ bool take_occurrence(IniMerge::State* m, std::string_view text,
     return true;
   }
   const std::uint64_t place = source == 0 ? m->places++ : 0;
-  bool maybe_in_base = false;
+  bool maybe_in_base = m->base_names.count(key) > 0;
   for (const std::string& id : occurrence_identities(text, name)) {
     maybe_in_base = maybe_in_base || m->base_identities.count(id) > 0;
   }
