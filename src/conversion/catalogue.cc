@@ -209,7 +209,6 @@ struct PieceSearch {
   std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
   std::vector<std::uint32_t> checks;
-  std::vector<std::uint32_t> ends;  // of the run's lines
 };
 
 // Searches "piece" for the names, a run at a time, the next prefetched.
@@ -231,25 +230,23 @@ void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
         found->matches.push_back(m);
       }
     } else {
-      // The line ends found in one pass, not line after line.
-      s->ends.clear();
-      find_newlines(run, &s->ends);
-      if (run.back() != '\n') {
-        s->ends.push_back(static_cast<std::uint32_t>(run.size()));
-      }
+      // The line ends found in one pass, each line looked at as soon as
+      // its end is found.
       std::size_t begin = 0;
-      for (const std::uint32_t end : s->ends) {
+      const auto look_at = [&](std::size_t end) {
         const std::string_view line = run.substr(begin, end - begin);
         begin = end + 1;
         ++found->lines;
         s->hits.clear();
         s->checks.clear();
         exact_names_in_line(*exact, line, &s->hits, &s->checks);
-        if (s->hits.empty() && s->checks.empty()) continue;
+        if (s->hits.empty() && s->checks.empty()) return;
         found->exact_lines.push_back(
             {static_cast<std::size_t>(line.data() - piece.data()),
              line.size(), found->lines, s->hits, s->checks});
-      }
+      };
+      for_each_newline(run, look_at);
+      if (run.back() != '\n') look_at(run.size());
     }
     at += run.size();
     run = next;

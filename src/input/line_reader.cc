@@ -91,33 +91,6 @@ LinesRead next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
   }
 }
 
-void find_newlines(std::string_view text, std::vector<std::uint32_t>* ends) {
-  const char* p = text.data();
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i newline = _mm_set1_epi8('\n');
-  for (; i + 32 <= text.size(); i += 32) {
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const __m128i hi =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
-    std::uint32_t mask =
-        static_cast<std::uint32_t>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(lo, newline))) |
-        (static_cast<std::uint32_t>(
-             _mm_movemask_epi8(_mm_cmpeq_epi8(hi, newline)))
-         << 16);
-    while (mask != 0) {
-      ends->push_back(static_cast<std::uint32_t>(i) +
-                      static_cast<std::uint32_t>(__builtin_ctz(mask)));
-      mask &= mask - 1;
-    }
-  }
-#endif
-  for (; i < text.size(); ++i) {
-    if (p[i] == '\n') ends->push_back(static_cast<std::uint32_t>(i));
-  }
-}
-
 std::int64_t count_newlines(const char* begin, const char* end) {
   std::int64_t count = 0;
 #if defined(__SSE2__)

@@ -16,6 +16,13 @@
 
 #include "input/reader.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
 namespace orbitpick {
 
 /// Default size of the reading buffer; it fits the second-level cache.
@@ -75,10 +82,71 @@ inline bool take_line(std::string_view* rest, std::string_view* line) {
 /// Number of line feeds in [begin, end).
 std::int64_t count_newlines(const char* begin, const char* end);
 
-/// Appends to "ends" the offset of every line feed of "text" (less than
-/// 2^32 bytes), in order: one pass over the text, for a caller that would
-/// otherwise look for each line's end in turn.
-void find_newlines(std::string_view text, std::vector<std::uint32_t>* ends);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define ORBITPICK_NEWLINES_AVX2 1
+// 64 bytes a step where the processor has AVX2, which takes the lines of
+// a mapped catalogue as fast as the default scan's search; returns where
+// it stopped.
+template <typename At>
+__attribute__((target("avx2"))) std::size_t for_each_newline_avx2(
+    std::string_view text, At& at) {
+  const char* p = text.data();
+  const __m256i newline = _mm256_set1_epi8('\n');
+  std::size_t i = 0;
+  for (; i + 64 <= text.size(); i += 64) {
+    const __m256i lo =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+    const __m256i hi =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i + 32));
+    std::uint64_t mask =
+        static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_cmpeq_epi8(lo, newline))) |
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(
+             _mm256_movemask_epi8(_mm256_cmpeq_epi8(hi, newline))))
+         << 32);
+    while (mask != 0) {
+      at(i + static_cast<std::size_t>(__builtin_ctzll(mask)));
+      mask &= mask - 1;
+    }
+  }
+  return i;
+}
+#endif
+
+/// Calls "at" with the offset of every line feed of "text", in order: one
+/// pass over the text, 64 or 32 bytes a step, for a caller that would
+/// otherwise look for each line's end in turn, and that can then look at
+/// each line while its bytes are still in the nearest cache.
+template <typename At>
+void for_each_newline(std::string_view text, At at) {
+  const char* p = text.data();
+  std::size_t i = 0;
+#if defined(ORBITPICK_NEWLINES_AVX2)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) i = for_each_newline_avx2(text, at);
+#endif
+#if defined(__SSE2__)
+  const __m128i newline = _mm_set1_epi8('\n');
+  for (; i + 32 <= text.size(); i += 32) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i hi =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
+    std::uint32_t mask =
+        static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(lo, newline))) |
+        (static_cast<std::uint32_t>(
+             _mm_movemask_epi8(_mm_cmpeq_epi8(hi, newline)))
+         << 16);
+    while (mask != 0) {
+      at(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if (p[i] == '\n') at(i);
+  }
+}
 
 }  // namespace orbitpick
 

@@ -112,52 +112,73 @@ struct Identity {
   std::string_view view() const { return std::string_view(bytes, size); }
 };
 
-std::size_t pair_index(unsigned first, unsigned second) {
-  return first | (second << 8);
+// The first eight bytes of a normalised key, or the whole of a shorter
+// one, as a word (first byte lowest, zeros after a short key's end): no
+// normalised text holds a zero byte, so a short key's word is no longer
+// key's. A line's identity is looked up whole only when its word is in the
+// index's bit set, which turns away nearly every identity of nearly every
+// line after a few bytes' work.
+std::uint64_t word_of(std::string_view key) {
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < key.size() && i < 8; ++i) {
+    word |= std::uint64_t{static_cast<unsigned char>(key[i])} << (8 * i);
+  }
+  return word;
 }
 
-// Bits of the table of keys' first four bytes, and the bit of four bytes.
-constexpr std::size_t kQuadBits = std::size_t{1} << 18;
-inline std::size_t quad_index(const char* four) {
-  std::uint32_t v;
-  std::memcpy(&v, four, 4);
-  return static_cast<std::size_t>((v * 0x9E3779B1u) >> (32 - 18));
+inline std::size_t word_bit(const ExactIndex& index, std::uint64_t word) {
+  return static_cast<std::size_t>((word * 0x9E3779B97F4A7C15ull) >>
+                                  index.word_shift);
 }
 
-// False when no key can be the normalised form of "a" followed by "b":
-// their first two bytes are no key's. Looks at only as many bytes as it
-// takes, and lets through what it cannot tell cheaply (non-ASCII bytes).
+inline bool has_bit(const std::vector<std::uint64_t>& bits, std::size_t bit) {
+  return (bits[bit / 64] >> (bit % 64)) & 1;
+}
+
+inline std::size_t pair_index(std::uint64_t word) {
+  return static_cast<std::size_t>(word & 0xFFFF);
+}
+
+// False when no key can be the normalised form of "a" followed by "b",
+// told from their first ASCII bytes: the first two normalised bytes begin
+// no key (most identities of most lines end there), or the first eight
+// (the whole, when shorter) are no key's word. A byte that is not ASCII
+// before then takes the whole normaliser to tell: true.
 inline bool may_be_key(const ExactIndex& index, std::string_view a,
                        std::string_view b) {
-  unsigned bytes[2] = {0, 0};
-  int have = 0;
-  // Nearly always: two letters or digits at the start ("00433", "Eros").
-  if (a.size() >= 2) {
-    const auto c0 = static_cast<unsigned char>(a[0]);
-    const auto c1 = static_cast<unsigned char>(a[1]);
-    if (c0 < 0x80 && c1 < 0x80 && kAscii.to[c0] != 0 && kAscii.to[c1] != 0) {
-      const std::size_t bit =
-          pair_index(static_cast<unsigned char>(kAscii.to[c0]),
-                     static_cast<unsigned char>(kAscii.to[c1]));
-      return (index.leading_pairs[bit / 64] >> (bit % 64)) & 1;
-    }
-  }
+  std::uint64_t w = 0;
+  unsigned have = 0;
   const std::string_view parts[2] = {a, b};
-  for (int p = 0; p < 2 && have < 2; ++p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(parts[p].data());
-    for (std::size_t i = 0; i < parts[p].size() && have < 2; ++i) {
+  for (const std::string_view part : parts) {
+    const auto* u = reinterpret_cast<const unsigned char*>(part.data());
+    for (std::size_t i = 0; i < part.size(); ++i) {
       if (u[i] >= 0x80) return true;
       const char c = kAscii.to[u[i]];
-      if (c != 0) bytes[have++] = static_cast<unsigned char>(c);
+      if (c == 0) continue;
+      w |= std::uint64_t{static_cast<unsigned char>(c)} << (8 * have);
+      ++have;
+      if (have == 2 && !has_bit(index.leading_pairs, pair_index(w))) {
+        return false;
+      }
+      if (have == 8) return has_bit(index.leading_words, word_bit(index, w));
     }
   }
-  if (have == 0) return false;
-  const std::size_t bit = pair_index(bytes[0], bytes[1]);
-  return (index.leading_pairs[bit / 64] >> (bit % 64)) & 1;
+  if (have == 0) return false;  // normalises to nothing: no key
+  return has_bit(index.leading_pairs, pair_index(w)) &&
+         has_bit(index.leading_words, word_bit(index, w));
+}
+
+// False when "text" begins with two ASCII letters or digits that begin no
+// key, nor any key with "text" before something else: one bit of the raw
+// pairs, which turns away most identities of most lines before any loop.
+inline bool pair_may_begin_key(const ExactIndex& index, std::string_view text) {
+  if (text.size() < 2) return true;
+  return has_bit(index.raw_pairs,
+                 static_cast<unsigned char>(text[0]) |
+                     (std::size_t{static_cast<unsigned char>(text[1])} << 8));
 }
 
 // Adds the names whose key is the normalised form of "a" followed by "b".
-// The check of the first bytes is inlined: it turns away nearly every call.
 void look_up_whole(const ExactIndex& index, std::string_view a,
                    std::string_view b, std::vector<std::uint32_t>* hits,
                    std::vector<std::uint32_t>* checks) {
@@ -167,25 +188,10 @@ void look_up_whole(const ExactIndex& index, std::string_view a,
   find_identity(index, identity.view(), hits, checks);
 }
 
-// False when "a" starts with four letters or digits that begin no key
-// four bytes long or more: its normalised form starts with them, and is too
-// long for a shorter key. Anything else may be a key.
-inline bool may_begin_key(const ExactIndex& index, std::string_view a) {
-  if (a.size() < 4) return true;
-  char quad[4];
-  for (int i = 0; i < 4; ++i) {
-    const auto c = static_cast<unsigned char>(a[i]);
-    if (c >= 0x80 || kAscii.to[c] == 0) return true;
-    quad[i] = kAscii.to[c];
-  }
-  const std::size_t bit = quad_index(quad);
-  return (index.leading_quads[bit / 64] >> (bit % 64)) & 1;
-}
-
 inline void look_up(const ExactIndex& index, std::string_view a,
                     std::string_view b, std::vector<std::uint32_t>* hits,
                     std::vector<std::uint32_t>* checks) {
-  if (may_be_key(index, a, b) && may_begin_key(index, a)) {
+  if (pair_may_begin_key(index, a) && may_be_key(index, a, b)) {
     look_up_whole(index, a, b, hits, checks);
   }
 }
@@ -202,6 +208,7 @@ std::string_view without_leading_zeros(std::string_view digits) {
 // Adds the names that the number "digits" (of a catalogue line) decides.
 void look_up_number(const ExactIndex& index, std::string_view digits,
                     std::vector<std::uint32_t>* hits) {
+  if (index.number_bits.empty() && !index.large_numbers) return;
   digits = without_leading_zeros(digits);
   if (digits.empty() || digits.size() >= kMaxIdentityBytes) return;
   std::uint64_t value = 0;
@@ -319,18 +326,37 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
       }
     }
   }
+  // About 32 bits a key: one identity in 32 that begins no key gets past.
+  std::size_t bits = 4096;
+  index.word_shift = 64 - 12;
+  while (bits < index.keys.size() * 32 && bits < (std::size_t{1} << 24)) {
+    bits *= 2;
+    --index.word_shift;
+  }
+  index.leading_words.assign(bits / 64, 0);
   index.leading_pairs.assign(65536 / 64, 0);
   for (const std::string& k : index.keys) {
-    const std::size_t bit = pair_index(
-        static_cast<unsigned char>(k[0]),
-        k.size() > 1 ? static_cast<unsigned char>(k[1]) : 0u);
-    index.leading_pairs[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    const std::size_t pair = pair_index(word_of(k));
+    index.leading_pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
+    const std::size_t bit = word_bit(index, word_of(k));
+    index.leading_words[bit / 64] |= std::uint64_t{1} << (bit % 64);
   }
-  index.leading_quads.assign(kQuadBits / 64, 0);
-  for (const std::string& k : index.keys) {
-    if (k.size() < 4) continue;
-    const std::size_t bit = quad_index(k.data());
-    index.leading_quads[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  index.raw_pairs.assign(65536 / 64, 0);
+  for (unsigned b0 = 0; b0 < 256; ++b0) {
+    for (unsigned b1 = 0; b1 < 256; ++b1) {
+      const bool plain = b0 < 0x80 && b1 < 0x80 && kAscii.to[b0] != 0 &&
+                         kAscii.to[b1] != 0;
+      const bool may =
+          !plain ||
+          has_bit(index.leading_pairs,
+                  static_cast<unsigned char>(kAscii.to[b0]) |
+                      (std::size_t{static_cast<unsigned char>(kAscii.to[b1])}
+                       << 8));
+      if (may) {
+        index.raw_pairs[(b0 | b1 << 8) / 64] |= std::uint64_t{1}
+                                               << ((b0 | b1 << 8) % 64);
+      }
+    }
   }
   index.first.assign(index.keys.size() + 1, 0);
   for (std::size_t k = 0; k < index.keys.size(); ++k) {
@@ -374,8 +400,10 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
   designation.remove_prefix(start);
   std::string_view number;
   if (designation.front() == '(') {
-    const std::size_t close = designation.find(')');
-    if (close != std::string_view::npos) {
+    // A short loop: the number is a few digits, a call to find costs more.
+    std::size_t close = 1;
+    while (close < designation.size() && designation[close] != ')') ++close;
+    if (close < designation.size()) {
       number = designation.substr(1, close - 1);
       designation.remove_prefix(close + 1);
       if (!designation.empty() && designation.front() == ' ') {
@@ -385,9 +413,11 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
   }
   look_up(index, designation, {}, hits, checks);
   if (number.empty()) return;
+  look_up_number(index, number, hits);
+  // The number alone and with the name begin with the same two bytes.
+  if (!pair_may_begin_key(index, number)) return;
   look_up(index, number, {}, hits, checks);
   look_up(index, number, designation, hits, checks);
-  look_up_number(index, number, hits);
 }
 
 }  // namespace orbitpick

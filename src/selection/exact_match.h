@@ -65,12 +65,17 @@ struct ExactIndex {
   std::vector<Slot> slots;                  // a power of two in size
   // One bit for each pair of first two bytes of a key (the second 0 for a
   // one-byte key): most identities of most lines are turned away by it
-  // before they are normalised whole.
+  // after two bytes.
   std::vector<std::uint64_t> leading_pairs;
-  // One bit per hash of the first four bytes of each key of four bytes or
-  // more: a line's number or name whose first four bytes are plain letters
-  // or digits is looked up whole only when they may begin a key.
-  std::vector<std::uint64_t> leading_quads;
+  // The same pairs as they stand in a line, one bit per two raw bytes: set
+  // for a pair of ASCII letters or digits whose folded pair is in
+  // leading_pairs, and for every pair with another byte (told later).
+  std::vector<std::uint64_t> raw_pairs;
+  // One bit per hash of the first eight bytes of each key (the whole of a
+  // shorter one): a line's identity whose first bytes are ASCII is
+  // normalised and looked up whole only when they may begin a key.
+  std::vector<std::uint64_t> leading_words;
+  unsigned word_shift = 64;  // of the hash, down to a bit of leading_words
 };
 
 /// Builds the index of "names" (the target list), each under the keys its

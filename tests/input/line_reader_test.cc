@@ -81,6 +81,32 @@ TEST(TakeLine, WalksEveryLineAndNeverPastTheEnd) {
   }
 }
 
+// Line feeds on both sides of the 32-byte steps, none, all, a tail past
+// the last step: every offset once, in order, as a byte-by-byte walk finds.
+TEST(ForEachNewline, EveryLineFeedOnceInOrder) {
+  std::string mixed;
+  for (int i = 0; i < 200; ++i) mixed += (i * 7919 % 13 == 0) ? '\n' : 'x';
+  const std::string texts[] = {
+      "",
+      "\n",
+      std::string(31, 'x') + "\n",
+      std::string(32, 'x') + "\n",
+      std::string(63, 'x') + "\n" + std::string(32, 'y') + "\n",
+      std::string(70, '\n'),
+      std::string(96, 'x'),
+      mixed,
+  };
+  for (const std::string& text : texts) {
+    std::vector<std::size_t> want;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n') want.push_back(i);
+    }
+    std::vector<std::size_t> got;
+    for_each_newline(text, [&got](std::size_t at) { got.push_back(at); });
+    EXPECT_EQ(want, got) << text.size() << " bytes";
+  }
+}
+
 TEST(LineBuffer, CountNewlines) {
   const std::string text =
       std::string(1000, 'x') + "\n\n" + std::string(37, '\n') + "y";

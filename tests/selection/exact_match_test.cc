@@ -197,6 +197,13 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       {0, "2004 PC112", "2004PC112"}, {0, "2004 PC112", "2004pc-112"},
       {2004, "Bhattacharyya", "2004"}, {1, "Ceres", "1 Ceres"},
       {99942, "Apophis", "Apo.phis"}, {0, "2024 YR4", "2024yr4"},
+      // Around the first eight normalised bytes: punctuation inside them,
+      // a letter with a diacritic before and after them, on either side.
+      {2004, "Bhattacharyya", "bhat-tacharyya"},
+      {5, "Lindemann\xC3\xA9", "Lindemanne"},      // Lindemanné
+      {5, "L\xC3\xBCtece", "Lutece"},              // Lütece
+      {5, "Lutece", "Lut\xC3\xA8" "ce"},           // Lutèce
+      {5, "A", "a"}, {5, "Victoria", "V i c t o r i a"},
   };
   for (const Case& c : cases) {
     const std::string line = test::catalogue_line(c.number, c.name);
@@ -208,6 +215,14 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
     exact_names_in_line(index, line, &hits);
     EXPECT_NE(hits.end(), std::find(hits.begin(), hits.end(), 0u))
         << c.listed << " in the line of " << c.name;
+  }
+  // Sharing the first eight bytes, or all of a shorter name, is not enough.
+  const ExactIndex index = build_exact_index(
+      {"Bhattacharyyb", "Bhattacharyy", "Victori", "Victorias", "Lindemann"});
+  for (const char* name : {"Bhattacharyya", "Victoria", "Lindemann\xC3\xA9"}) {
+    std::vector<std::uint32_t> hits;
+    exact_names_in_line(index, test::catalogue_line(7, name), &hits);
+    EXPECT_TRUE(hits.empty()) << name;
   }
 }
 
