@@ -109,10 +109,23 @@ for locale_name in ru_RU.UTF-8 en_US.UTF-8; do
   cp "$tmp/old.ini" "$public/s.ini"
   cp "$work/list.csv" "$work/Zoë список.csv"
   for out in 'C:\users\Public\Данные\s.ini' Zoë.ini Łódź.ini; do
-    (cd "$work" && LANG=$locale_name LC_ALL=$locale_name timeout 300 \
-       "$wine_bin" "$exe" "Zoë список.csv" MPCORB.DAT "$out" </dev/null \
-       >"$tmp/win.out" 2>"$tmp/win.err") ||
-      fail "code page $codepage: $out: exit status $?: $(cat "$tmp/win.err")"
+    run_in_locale() {
+      (cd "$work" && LANG=$locale_name LC_ALL=$locale_name timeout 300 \
+         "$wine_bin" "$exe" "Zoë список.csv" MPCORB.DAT "$out" </dev/null \
+         >"$tmp/win.out" 2>"$tmp/win.err")
+    }
+    # orbitpick never fails without a message; a failure with nothing on
+    # stderr is Wine's (seen once in CI, not reproduced in 15 runs after):
+    # said, and tried once more.
+    if ! run_in_locale; then
+      status=$?
+      [ ! -s "$tmp/win.err" ] ||
+        fail "code page $codepage: $out: exit status $status: $(cat "$tmp/win.err")"
+      echo "windows-check: code page $codepage: $out: exit status $status" \
+        "with nothing on stderr; running it once more" >&2
+      run_in_locale ||
+        fail "code page $codepage: $out: exit status $? again: $(cat "$tmp/win.err")"
+    fi
   done
   cmp "$tmp/expected.ini" "$public/s.ini" ||
     fail "code page $codepage: C:\\users\\Public\\Данные\\s.ini not replaced"
