@@ -4,6 +4,7 @@
 #define ORBITPICK_BASE_TEXT_H_
 
 #include <string>
+#include <cstddef>
 #include <string_view>
 
 namespace orbitpick {
@@ -12,6 +13,17 @@ namespace orbitpick {
 /// and tabs, as a view into "s". Inner characters are kept; vertical tab
 /// and form feed are not trimmed.
 std::string_view trim_view(std::string_view s);
+
+/// The UTF-8 byte order mark that spreadsheets and some editors put first
+/// in a text file; lists and INI files are read after it.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+/// The length of the byte order mark "text" opens with: 3, or 0.
+inline std::size_t byte_order_mark_size(std::string_view text) {
+  return text.substr(0, kByteOrderMark.size()) == kByteOrderMark
+             ? kByteOrderMark.size()
+             : 0;
+}
 
 /// "s" as a message may show it on a terminal: every control byte (below
 /// 0x20, and 0x7F) and every C1 control in UTF-8 (C2 80 to C2 9F) written

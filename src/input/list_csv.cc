@@ -9,7 +9,6 @@
 namespace orbitpick {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Headers that name the designation column, best first. JPL's full_name
 // and pdes come before name, which is empty for objects without one.

@@ -18,7 +18,6 @@ namespace {
 constexpr std::size_t kSampleLines = 64;
 constexpr std::size_t kSampleBytes = 64 * 1024;
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 const char* layout_name(ListFormat format) {
   switch (format) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/text.h"
 #include "output/ini_text.h"
 #include "selection/exact_match.h"
 
@@ -164,8 +165,7 @@ std::vector<BaseBody> read_base_bodies(std::string_view ini) {
     identities(keys, &body.lookups);
     bodies.push_back(std::move(body));
   };
-  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-  LineSplitter lines(ini, ini.substr(0, 3) == kUtf8Mark ? 3 : 0);
+  LineSplitter lines(ini, byte_order_mark_size(ini));
   std::size_t begin, end, next;
   while (lines.next(&begin, &end, &next)) {
     const std::string_view line = ini.substr(begin, end - begin);

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "conversion/section_keys.h"
 #include "input/whole_file.h"
 #include "output/base_bodies.h"
@@ -25,7 +26,6 @@
 namespace orbitpick {
 namespace {
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // One key of a new section: its value (the last non-empty one given) and
 // its whole line as orbitpick wrote it, for adding it to a base section.
@@ -376,8 +376,7 @@ bool IniMerge::start(std::string_view base, Error* err) {
   State& m = *state_;
   if (!check_ini_text(base, err)) return false;
   m.base = base;
-  m.start =
-      base.substr(0, kUtf8Mark.size()) == kUtf8Mark ? kUtf8Mark.size() : 0;
+  m.start = byte_order_mark_size(base);
   BaseSection section;
   bool in_section = false;
   const auto note = [&] {
