@@ -6,7 +6,9 @@
 // name set, the flush size, whether reading or writing fails part way and
 // whether the catalogue is read ahead on a second thread; the rest is the
 // catalogue. The sections, warnings and line count must be
-// exactly those of a plain line-by-line search with std::string::find.
+// exactly those of a plain line-by-line search with std::string::find,
+// under the same planetarium rules (Pluto left out, no-magnitude warnings,
+// section names made unique).
 // The catalogue is also scanned as a mapped file is, whole in memory: cut
 // into pieces of the buffer's size, wherever its lines end, and searched on
 // one to four threads (byte 0 picks them), with the same results.
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "conversion/catalogue.h"
+#include "conversion/planetarium_rules.h"
 #include "fuzz_reader.h"
 #include "selection/name_matcher.h"
 #include "input/threaded_reader.h"
@@ -54,6 +57,7 @@ Result reference_scan(std::string_view catalogue,
   std::int64_t number = 0;  // 1-based line number in the file
   std::int64_t header = kHeaderLines;
   bool orbit_line = false;
+  SectionNames sections;
   std::size_t begin = 0;
   while (begin < catalogue.size()) {
     std::size_t end = catalogue.find('\n', begin);
@@ -77,7 +81,30 @@ Result reference_scan(std::string_view catalogue,
                            ": " + problem.what + "; line skipped");
       continue;
     }
-    for (int i = 0; i < hits; ++i) write_section(line, &r.out);
+    // The planetarium's rules, applied as the scan applies them.
+    const std::string at =
+        "orbitpick: MPCORB.DAT:" + std::to_string(number) + ": ";
+    LineFacts facts;
+    kMinorPlanetLines.describe(line, &facts);
+    const std::string_view left_out = left_out_reason(facts);
+    if (!left_out.empty()) {
+      r.warnings.push_back(at + std::string(facts.designation) +
+                           " left out: " + std::string(left_out));
+      continue;
+    }
+    if (!facts.has_magnitude) {
+      r.warnings.push_back(at + no_magnitude_warning(facts));
+    }
+    std::string suffix;
+    std::string other;
+    if (!claim_section_name(&sections, facts, &suffix, &other)) {
+      r.warnings.push_back(at + renamed_section_warning(facts, suffix, other));
+    }
+    for (int i = 0; i < hits; ++i) {
+      std::string section;
+      write_section(line, &section);
+      r.out += section.insert(1 + facts.section.size(), suffix);
+    }
   }
   r.ok = orbit_line;
   r.lines = number > header ? number - header : 0;
