@@ -26,9 +26,16 @@ bool claim_section_name(SectionNames* names, const LineFacts& facts,
       names->owner.try_emplace(facts.section, facts.designation);
   if (added || held->second == facts.designation) return true;
   *other = held->second;
+  // Letters and digits alone: the packed designation is not checked as the
+  // written fields are, and a control byte or a bracket there would break
+  // the section's name.
   std::string packed = "_";
-  for (char c : facts.packed) {
-    if (c != ' ') packed += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  for (const char c : facts.packed) {
+    if (c >= 'A' && c <= 'Z') {
+      packed += static_cast<char>(c - 'A' + 'a');
+    } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
+      packed += c;
+    }
   }
   *suffix = packed;
   for (int count = 2;; ++count) {

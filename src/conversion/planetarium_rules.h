@@ -39,9 +39,9 @@ struct SectionNames {
 /// Claims facts.section for the object; true when it is free or already the
 /// object's own (two names selecting one line write it twice, as before).
 /// Otherwise sets *suffix to what makes the name the object's own ("_" and
-/// the packed designation, lower-cased, then a count if need be), claims
-/// the longer name, sets *other to the designation that holds
-/// facts.section and returns false.
+/// the packed designation's letters and digits, lower-cased, then a count
+/// if need be), claims the longer name, sets *other to the designation that
+/// holds facts.section and returns false.
 bool claim_section_name(SectionNames* names, const LineFacts& facts,
                        std::string* suffix, std::string* other);
 

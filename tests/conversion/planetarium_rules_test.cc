@@ -238,6 +238,12 @@ TEST(PlanetariumRules, KeysHeldAcrossScansOfOneOutput) {
   other.designation = "P/2004 V 5B";
   EXPECT_FALSE(claim_section_name(&keys, other, &suffix, &holder));
   EXPECT_EQ("_pk04v05b_2", suffix);
+  // Only the packed designation's letters and digits make the name: the
+  // written fields are checked for control bytes and brackets, it is not.
+  other.designation = "P/2004 V5 B";
+  other.packed = std::string_view("P\0K0]4\x1f[V", 10);
+  EXPECT_FALSE(claim_section_name(&keys, other, &suffix, &holder));
+  EXPECT_EQ("_pk04v", suffix);
 }
 
 }  // namespace
