@@ -79,6 +79,34 @@ struct LineKind {
 bool check_copied_columns(std::string_view line, const Column* copied,
                           std::size_t count, Column key, Error* err);
 
+/// The work on one selected line that depends on the line alone (the
+/// check, what the rules look at, the section's text), so that it may be
+/// done on any thread, ahead of the line's turn.
+struct PreparedLine {
+  bool ok = false;  // false: "skip" says why the line is not converted
+  Error skip;
+  LineFacts facts;
+  std::size_t text_begin = 0;  // one copy of its section in the text
+  std::size_t text_end = 0;
+};
+
+/// Prepares "line" of "kind", appending its section (when the line is
+/// accepted and not left out) to *text.
+void prepare_line(const LineKind& kind, SectionFormat format,
+                  std::string_view line, PreparedLine* prepared,
+                  std::string* text);
+
+/// A line of a run that find_names matched, prepared: where it lies in the
+/// run (its line feed not included) and its matches,
+/// matches[first_match, end_match).
+struct MatchedLine {
+  std::uint32_t line_start = 0;
+  std::uint32_t line_end = 0;
+  std::uint32_t first_match = 0;
+  std::uint32_t end_match = 0;
+  PreparedLine prepared;
+};
+
 /// Turns the matched lines of one catalogue into sections, block after
 /// block, for the scan of either kind of catalogue.
 struct Conversion {
@@ -90,7 +118,32 @@ struct Conversion {
   std::int64_t header_lines = 0;  // added to line numbers in warnings
   SectionNames own_sections;      // when options.sections is null
   SectionNames* sections;         // the section names given so far
+  // Reused from line to line and run to run.
+  std::vector<MatchedLine> matched;
+  std::string text;
+  PreparedLine prepared;
 };
+
+/// Groups the matches of "body" by line and prepares each line, its
+/// sections' text appended to *text, until the text holds "max_bytes" or
+/// more (or the lines max_bytes / 256 + 1): what is held stays a few
+/// pieces' worth however many lines match. Returns the matches of the lines
+/// prepared, the first ones. Depends on nothing but its arguments.
+std::size_t prepare_matches(const LineKind& kind, SectionFormat format,
+                            std::string_view body,
+                            const std::vector<NameMatch>& matches,
+                            std::size_t max_bytes,
+                            std::vector<MatchedLine>* lines,
+                            std::string* text);
+
+/// Converts the lines prepare_matches prepared from "body", a run of whole
+/// lines after the file's first "lines_before" catalogue lines, under the
+/// rules of convert_matches (the matches it left are for convert_matches).
+bool convert_prepared(Conversion* c, std::string_view body,
+                      const std::vector<NameMatch>& matches,
+                      const std::vector<MatchedLine>& lines,
+                      std::string_view text, std::int64_t lines_before,
+                      Error* err);
 
 /// Converts the substring matches that find_names found in "body", a run
 /// of whole lines after the file's first "lines_before" catalogue lines:
@@ -109,6 +162,13 @@ bool convert_matches(Conversion* c, std::string_view body,
 /// of convert_matches. Fails when writing fails.
 bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       const std::vector<std::uint32_t>& hits, Error* err);
+
+/// convert_selected for a line prepared beforehand, its section's text
+/// in "text".
+bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
+                      const std::vector<std::uint32_t>& hits,
+                      const PreparedLine& prepared, std::string_view text,
+                      Error* err);
 
 /// Hands "write" the sections still held.
 bool finish_conversion(Conversion* c, Error* err);
