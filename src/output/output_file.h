@@ -10,6 +10,7 @@
 #ifndef ORBITPICK_OUTPUT_OUTPUT_FILE_H_
 #define ORBITPICK_OUTPUT_OUTPUT_FILE_H_
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -36,6 +37,7 @@ struct OutputFile {
   std::filesystem::path target;  // the destination, symbolic links resolved
   std::filesystem::path temp;    // empty when writing the target directly
   std::FILE* file = nullptr;
+  std::uint64_t unsynced = 0;  // written since its writeback was started
   // What the temporary file becomes just before its rename: the replaced
   // file's owner, group and mode, or a new file's mode.
   bool replacing = false;
