@@ -254,6 +254,78 @@ void keys_of(std::string_view name, std::vector<SpellingKey>* keys) {
   }
 }
 
+// The columns of a catalogue line as the MPC writes them: the number, if
+// any, right-aligned in 166-174 as "(433)", the name or the provisional
+// designation from 176 on.
+constexpr std::size_t kNumberStart = 165;
+constexpr std::size_t kNumberField = 8;  // up to the ")", at kNumberClose
+constexpr std::size_t kNumberClose = kNumberStart + kNumberField;
+constexpr std::size_t kNameStart = kNumberClose + 2;
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// Eight bytes as a word, the first lowest.
+std::uint64_t load_word(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  return word;
+}
+
+// The high bit of each byte of "word" that is not zero.
+std::uint64_t nonzero_bytes(std::uint64_t word) {
+  const std::uint64_t low = (word & ~kHighBits) + ~kHighBits;
+  return (low | word) & kHighBits;
+}
+
+// The high bit of each byte of "word" that is not an ASCII digit.
+std::uint64_t nondigit_bytes(std::uint64_t word) {
+  const std::uint64_t d = word ^ (kOnes * '0');
+  return (((d & ~kHighBits) + kOnes * 0x76) | d) & kHighBits;
+}
+
+bool raw_pair_bit(const ExactIndex& index, const char* p) {
+  return has_bit(index.raw_pairs, static_cast<unsigned char>(p[0]) |
+                                      (std::size_t{static_cast<unsigned char>(
+                                           p[1])}
+                                       << 8));
+}
+
+// False only when no identity of "line" can be a key, told from a few bits
+// with no loop: the first two bytes of its packed designation, of its name
+// or provisional designation, of its number, and the number's columns
+// whole, each looked up in the index's bits; the look-ups of
+// exact_names_in_line each need one of them set. True for a line not laid
+// out as the MPC writes one: there the look-ups decide alone.
+bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
+  if (line.size() < kNameStart + 2) return true;
+  const char* p = line.data();
+  const bool may =
+      raw_pair_bit(index, p) || raw_pair_bit(index, p + kNameStart);
+  const std::uint64_t field = load_word(p + kNumberStart);
+  const std::uint64_t shown = nonzero_bytes(field ^ (kOnes * ' '));
+  if (p[kNumberClose] != ')') {
+    // No number: blanks up to the name.
+    return may || shown != 0 || p[kNumberClose] != ' ' ||
+           p[kNumberClose + 1] != ' ' || p[kNameStart] == ' ' ||
+           p[kNameStart] == '(';
+  }
+  // Blanks, "(", digits: the "(" is the first byte shown.
+  if (shown == 0 || p[kNameStart - 1] != ' ') return true;
+  const int open = __builtin_ctzll(shown) / 8;
+  if (open >= static_cast<int>(kNumberField) - 2 ||
+      p[kNumberStart + open] != '(' || p[kNumberStart + open + 1] == '0') {
+    return true;  // no digit, one (any pair may follow), or leading zeros
+  }
+  const std::uint64_t after_open = ~std::uint64_t{0} << (8 * (open + 1));
+  if ((nondigit_bytes(field) & after_open) != 0) return true;
+  return may || raw_pair_bit(index, p + kNumberStart + open + 1) ||
+         has_bit(index.number_fields, word_bit(index, field));
+}
+
 }  // namespace
 
 void normalize_name(std::string_view text, std::string* out) {
@@ -273,6 +345,7 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
   };
   std::vector<Use> uses;
   uses.reserve(names.size());
+  std::vector<std::uint64_t> numbers;  // that decide, below kMaxNumberBit
   std::vector<std::uint32_t> count;
   std::vector<SpellingKey> keys;
   constexpr std::uint64_t kMaxNumberBit = std::uint64_t{1} << 24;
@@ -322,6 +395,7 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
             index.number_bits.resize(value / 64 + 1, 0);
           }
           index.number_bits[value / 64] |= std::uint64_t{1} << (value % 64);
+          numbers.push_back(value);
         }
       }
     }
@@ -340,6 +414,17 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
     index.leading_pairs[pair / 64] |= std::uint64_t{1} << (pair % 64);
     const std::size_t bit = word_bit(index, word_of(k));
     index.leading_words[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  index.number_fields.assign(bits / 64, 0);
+  for (const std::uint64_t value : numbers) {
+    // Below 2^24: at most eight digits, and only seven fit the columns.
+    const std::string digits = std::to_string(value);
+    if (digits.size() > kNumberField - 1) continue;
+    std::string field(kNumberField, ' ');
+    field[kNumberField - 1 - digits.size()] = '(';
+    digits.copy(&field[kNumberField - digits.size()], digits.size());
+    const std::size_t bit = word_bit(index, load_word(field.data()));
+    index.number_fields[bit / 64] |= std::uint64_t{1} << (bit % 64);
   }
   index.raw_pairs.assign(65536 / 64, 0);
   for (unsigned b0 = 0; b0 < 256; ++b0) {
@@ -389,7 +474,7 @@ void find_identity(const ExactIndex& index, std::string_view identity,
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
                          std::vector<std::uint32_t>* hits,
                          std::vector<std::uint32_t>* checks) {
-  if (index.keys.empty()) return;
+  if (index.keys.empty() || !line_may_hold_key(index, line)) return;
   look_up(index, field(line, mpcorb::kPacked), {}, hits, checks);
 
   // "(433) Eros" is a number and a name; "2004 PC112" a name alone. The

@@ -76,6 +76,10 @@ struct ExactIndex {
   // normalised and looked up whole only when they may begin a key.
   std::vector<std::uint64_t> leading_words;
   unsigned word_shift = 64;  // of the hash, down to a bit of leading_words
+  // One bit per hash (word_shift) of each deciding number as a catalogue
+  // line writes it in columns 166-173, right-aligned after its "(":
+  // "    (433". Tells most numbered lines apart with no digit read.
+  std::vector<std::uint64_t> number_fields;
 };
 
 /// Builds the index of "names" (the target list), each under the keys its

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,45 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
     exact_names_in_line(index, line, &hits);
     EXPECT_NE(hits.end(), std::find(hits.begin(), hits.end(), 0u))
         << c.listed << " in the line of " << c.name;
+  }
+  // Numbers of every width the columns hold, and lines whose designation
+  // columns are not laid out as the MPC lays them out: each still selected
+  // by its number and by its name.
+  struct Laid {
+    long number;
+    const char* name;
+    const char* columns;  // written over columns 166-194 when not null
+    std::vector<const char*> listed;
+  };
+  const Laid laid[] = {
+      {7, "Iris", nullptr, {"7", "(7) Iris", "Iris"}},
+      {12, "Victoria", nullptr, {"12", "12 Victoria"}},
+      {4953, "1990 MU", nullptr, {"4953", "(4953)"}},
+      {134340, "Pluto", nullptr, {"134340", "Pluto"}},
+      {1000007, "Grinsfralhibri", nullptr, {"1000007", "Grinsfralhibri"}},
+      // "433 Xyzzy": the number decides alone, and nothing else begins a key.
+      {433, "Eros", "  (00433) Eros", {"433 Xyzzy", "433 Eros", "Eros"}},
+      {433, "Eros", "(433) Eros", {"433", "Eros", "433 Eros"}},
+      {433, "Eros", "    (4 33) Eros", {"Eros"}},
+      // The number ends at the first ")": the name is "bc) Eros".
+      {433, "Eros", "  (1a)bc) Eros", {"bc Eros"}},
+      {0, "2004 PC112", "     2004 PC112", {"2004 PC112", "2004pc112"}},
+      {0, "2004 PC112", "          (2004 PC112)", {"2004 PC112"}},
+  };
+  for (const Laid& c : laid) {
+    std::string line = test::catalogue_line(c.number, c.name);
+    if (c.columns != nullptr) {
+      std::string columns(29, ' ');
+      columns.replace(0, std::strlen(c.columns), c.columns);
+      line.replace(165, columns.size(), columns);
+    }
+    for (const char* listed : c.listed) {
+      const ExactIndex index = build_exact_index({listed, "43"});
+      std::vector<std::uint32_t> hits;
+      exact_names_in_line(index, line, &hits);
+      EXPECT_NE(hits.end(), std::find(hits.begin(), hits.end(), 0u))
+          << listed << " in \"" << line.substr(165, 29) << "\"";
+    }
   }
   // Sharing the first eight bytes, or all of a shorter name, is not enough.
   const ExactIndex index = build_exact_index(
