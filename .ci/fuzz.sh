@@ -9,7 +9,8 @@ scripts/prereqs.sh fuzz
 
 seconds="${FUZZ_SECONDS:-60}"
 fuzzers=(catalogue_fuzz name_matcher_fuzz target_list_fuzz epoch_fuzz ini_merge_fuzz
-         gzip_fuzz comet_fuzz list_csv_fuzz list_text_fuzz list_json_fuzz list_edb_fuzz)
+         gzip_fuzz comet_fuzz list_csv_fuzz list_text_fuzz list_json_fuzz list_edb_fuzz
+         exact_match_fuzz)
 
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORBITPICK_FUZZ=ON -DBUILD_TESTING=OFF

@@ -287,6 +287,51 @@ std::uint64_t nondigit_bytes(std::uint64_t word) {
   return (((d & ~kHighBits) + kOnes * 0x76) | d) & kHighBits;
 }
 
+// The high bit of each byte of "word" (of ASCII bytes) in [lo, hi).
+std::uint64_t bytes_in(std::uint64_t word, unsigned lo, unsigned hi) {
+  const std::uint64_t at_least_lo = word + kOnes * (0x80 - lo);
+  const std::uint64_t at_least_hi = word + kOnes * (0x80 - hi);
+  return at_least_lo & ~at_least_hi & kHighBits;
+}
+
+constexpr std::size_t kNameEnd = 193;  // of the name's columns
+
+// The first eight bytes of the normalised name or provisional designation
+// of "line" (what word_of gives for its key), when its columns are plain
+// enough to tell them without the normaliser: letters and digits, after
+// four digits and a blank for a provisional designation, then only blanks
+// to the columns' end. False when they are not.
+bool plain_name_word(std::string_view line, std::uint64_t* word) {
+  if (line.size() < kNameEnd) return false;
+  const char* n = line.data() + kNameStart;
+  std::uint64_t w = load_word(n);
+  const char* tail = n + 8;
+  if ((nondigit_bytes(w) & 0x80808080u) == 0 && n[4] == ' ') {
+    // "2018 JC34": the blank is dropped.
+    w = (w & 0xFFFFFFFFu) | (load_word(n + 5) << 32);
+    tail = n + 9;
+  }
+  const std::uint64_t blanks = ~nonzero_bytes(w ^ (kOnes * ' ')) & kHighBits;
+  const std::uint64_t letters =
+      bytes_in(w | (kOnes * 0x20), 'a', 'z' + 1);
+  const std::uint64_t digits = bytes_in(w, '0', '9' + 1);
+  if ((w & kHighBits) != 0 || (blanks | letters | digits) != kHighBits) {
+    return false;  // a byte the normaliser drops or folds
+  }
+  if (blanks != 0) {
+    // A short one: nothing but blanks after it, to the columns' end (two
+    // words that overlap cover the nine or ten bytes left).
+    const int first = __builtin_ctzll(blanks);
+    if (blanks != (kHighBits << (first - 7)) ||
+        load_word(tail) != kOnes * ' ' ||
+        load_word(line.data() + kNameEnd - 8) != kOnes * ' ') {
+      return false;
+    }
+  }
+  *word = (w | (letters >> 2)) & ~((blanks >> 7) * 0xFF);
+  return true;
+}
+
 bool raw_pair_bit(const ExactIndex& index, const char* p) {
   return has_bit(index.raw_pairs, static_cast<unsigned char>(p[0]) |
                                       (std::size_t{static_cast<unsigned char>(
@@ -294,17 +339,24 @@ bool raw_pair_bit(const ExactIndex& index, const char* p) {
                                        << 8));
 }
 
-// False only when no identity of "line" can be a key, told from a few bits
-// with no loop: the first two bytes of its packed designation, of its name
-// or provisional designation, of its number, and the number's columns
-// whole, each looked up in the index's bits; the look-ups of
-// exact_names_in_line each need one of them set. True for a line not laid
-// out as the MPC writes one: there the look-ups decide alone.
+}  // namespace
+
+// With no loop: the first two bytes of the packed designation and of the
+// number, the first two and eight of the name or provisional designation,
+// and the number's columns whole, each one bit of the index; each look-up
+// of look_up_line_identities needs one of them set.
 bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
+  if (index.keys.empty()) return false;
   if (line.size() < kNameStart + 2) return true;
   const char* p = line.data();
+  // The name's first two bytes turn most lines away; of those they let
+  // through, its first eight most of the rest.
+  std::uint64_t name;
   const bool may =
-      raw_pair_bit(index, p) || raw_pair_bit(index, p + kNameStart);
+      raw_pair_bit(index, p) ||
+      (raw_pair_bit(index, p + kNameStart) &&
+       (!plain_name_word(line, &name) ||
+        has_bit(index.leading_words, word_bit(index, name))));
   const std::uint64_t field = load_word(p + kNumberStart);
   const std::uint64_t shown = nonzero_bytes(field ^ (kOnes * ' '));
   if (p[kNumberClose] != ')') {
@@ -325,8 +377,6 @@ bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
   return may || raw_pair_bit(index, p + kNumberStart + open + 1) ||
          has_bit(index.number_fields, word_bit(index, field));
 }
-
-}  // namespace
 
 void normalize_name(std::string_view text, std::string* out) {
   normalize(text, [out](char c) { out->push_back(c); });
@@ -474,7 +524,15 @@ void find_identity(const ExactIndex& index, std::string_view identity,
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
                          std::vector<std::uint32_t>* hits,
                          std::vector<std::uint32_t>* checks) {
-  if (index.keys.empty() || !line_may_hold_key(index, line)) return;
+  if (line_may_hold_key(index, line)) {
+    look_up_line_identities(index, line, hits, checks);
+  }
+}
+
+void look_up_line_identities(const ExactIndex& index, std::string_view line,
+                             std::vector<std::uint32_t>* hits,
+                             std::vector<std::uint32_t>* checks) {
+  if (index.keys.empty()) return;
   look_up(index, field(line, mpcorb::kPacked), {}, hits, checks);
 
   // "(433) Eros" is a number and a name; "2004 PC112" a name alone. The

@@ -102,6 +102,17 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
                          std::vector<std::uint32_t>* hits,
                          std::vector<std::uint32_t>* checks = nullptr);
 
+/// What exact_names_in_line asks first: false only when no identity of
+/// "line" can be a key of "index", told from a few bits when the line is
+/// laid out as the MPC writes it (always true when it is not).
+bool line_may_hold_key(const ExactIndex& index, std::string_view line);
+
+/// exact_names_in_line without that first question: every identity looked
+/// up.
+void look_up_line_identities(const ExactIndex& index, std::string_view line,
+                             std::vector<std::uint32_t>* hits,
+                             std::vector<std::uint32_t>* checks = nullptr);
+
 }  // namespace orbitpick
 
 #endif  // ORBITPICK_SELECTION_EXACT_MATCH_H_

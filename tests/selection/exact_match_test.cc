@@ -236,6 +236,14 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       {433, "Eros", "  (00433) Eros", {"433 Xyzzy", "433 Eros", "Eros"}},
       {433, "Eros", "(433) Eros", {"433", "Eros", "433 Eros"}},
       {433, "Eros", "    (4 33) Eros", {"Eros"}},
+      // Names the first eight bytes tell, and those they do not.
+      {0, "2019 MH", nullptr, {"2019 MH", "2019mh"}},
+      {0, "2019 MH", "          2019 MH  X", {"2019MHX"}},
+      {0, "2019 MH", "          2019  MH", {"2019 MH"}},
+      {4147, "Lennon", "   (4147) Len non", {"4147", "Lennon"}},
+      {2001, "Einstein", "   (2001) Einstein Z", {"Einsteinz"}},
+      {2001, "Einstein", "   (2001) Ein-stein", {"Einstein"}},
+      {1, "Ceres", "      (1) Ceres     X", {"Ceres X"}},
       // The number ends at the first ")": the name is "bc) Eros".
       {433, "Eros", "  (1a)bc) Eros", {"bc Eros"}},
       {0, "2004 PC112", "     2004 PC112", {"2004 PC112", "2004pc112"}},
