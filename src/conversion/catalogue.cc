@@ -77,8 +77,12 @@ void sort_unique(std::vector<std::uint32_t>* v) {
 
 // Converts line "number" of the file, which the names scan->hits select and
 // scan->checks name.
+// "prepared": the line made ready beforehand, its section in "text"; null:
+// made ready here.
 bool convert_exact_line(Conversion* c, std::string_view line,
-                        std::int64_t number, ExactScan* scan, Error* err) {
+                        std::int64_t number, ExactScan* scan, Error* err,
+                        const PreparedLine* prepared = nullptr,
+                        std::string_view text = {}) {
   sort_unique(&scan->hits);
   for (const std::uint32_t name : scan->hits) scan->decided[name] = true;
   sort_unique(&scan->checks);
@@ -86,6 +90,9 @@ bool convert_exact_line(Conversion* c, std::string_view line,
     if (!std::binary_search(scan->hits.begin(), scan->hits.end(), name)) {
       scan->pending.push_back({name, number, std::string(line)});
     }
+  }
+  if (prepared != nullptr) {
+    return convert_selected(c, line, number, scan->hits, *prepared, text, err);
   }
   return convert_selected(c, line, number, scan->hits, err);
 }
@@ -191,12 +198,18 @@ struct ExactLine {
   std::int64_t number = 0;   // 1 for the piece's first line
   std::vector<std::uint32_t> hits;
   std::vector<std::uint32_t> checks;
+  PreparedLine prepared;  // when "ready"
+  bool ready = false;
 };
 
-// What the search of one piece found, to be converted in the file's order.
+// What the search of one piece found, made ready to be converted in the
+// file's order.
 struct PieceFound {
   std::vector<NameMatch> matches;  // offsets in the piece
+  std::vector<MatchedLine> matched;
   std::vector<ExactLine> exact_lines;
+  std::string text;  // the sections of "matched" or "exact_lines"
+  std::size_t prepared_matches = 0;  // of "matches", those in "matched"
   std::int64_t lines = 0;
   bool orbit_line = false;  // some line of the piece is an orbit line
   bool ok = true;           // false: "err" says why the scan stops there
@@ -243,7 +256,7 @@ void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
         if (s->hits.empty() && s->checks.empty()) return;
         found->exact_lines.push_back(
             {static_cast<std::size_t>(line.data() - piece.data()),
-             line.size(), found->lines, s->hits, s->checks});
+             line.size(), found->lines, s->hits, s->checks, {}, false});
       };
       for_each_newline(run, look_at);
       if (run.back() != '\n') look_at(run.size());
@@ -292,6 +305,31 @@ bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
     try {
       search_piece(matcher, exact, piece,
                    &searches[static_cast<std::size_t>(worker)], &r);
+      // The sections are written here too, on this thread, only what
+      // depends on the lines before left for the file's order. Up to a
+      // quarter of the piece's size (about 600 sections in a piece of
+      // 1 MiB, which a real list's matches seldom fill), so that a list
+      // that selects every line holds no more than its pieces do; the rest
+      // is converted in turn.
+      const std::size_t max_bytes = options.piece_bytes / 4;
+      if (exact == nullptr) {
+        r.prepared_matches =
+            prepare_matches(kMinorPlanetLines, options.format, piece,
+                            r.matches, max_bytes, &r.matched, &r.text);
+      } else {
+        std::size_t prepared = 0;
+        for (ExactLine& line : r.exact_lines) {
+          if (r.text.size() >= max_bytes || prepared > max_bytes / 256) {
+            break;
+          }
+          if (line.hits.empty()) continue;
+          prepare_line(kMinorPlanetLines, options.format,
+                       piece.substr(line.start, line.length), &line.prepared,
+                       &r.text);
+          line.ready = true;
+          ++prepared;
+        }
+      }
     } catch (const std::bad_alloc&) {
       r.ok = false;
       fail(&r.err, std::strerror(ENOMEM));
@@ -309,14 +347,25 @@ bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
     }
     seen_orbit_line = seen_orbit_line || r.orbit_line;
     if (exact == nullptr) {
-      if (!convert_matches(&scan, piece, r.matches, count, err)) return false;
+      if (!convert_prepared(&scan, piece, r.matches, r.matched, r.text, count,
+                            err)) {
+        return false;
+      }
+      if (r.prepared_matches < r.matches.size()) {
+        r.matches.erase(r.matches.begin(),
+                        r.matches.begin() +
+                            static_cast<std::ptrdiff_t>(r.prepared_matches));
+        if (!convert_matches(&scan, piece, r.matches, count, err)) return false;
+      }
     } else {
       for (ExactLine& line : r.exact_lines) {
         found.hits.swap(line.hits);
         found.checks.swap(line.checks);
         if (!convert_exact_line(&scan, piece.substr(line.start, line.length),
                                 count + scan.header_lines + line.number,
-                                &found, err)) {
+                                &found, err,
+                                line.ready ? &line.prepared : nullptr,
+                                r.text)) {
           return false;
         }
       }
