@@ -178,9 +178,12 @@ bool convert_prepared(Conversion* c, std::string_view body,
     const char* line_begin = p + matched.line_start;
     const PreparedLine& prepared = matched.prepared;
     if (c->options.account != nullptr) {
-      // From the line itself: a line that was refused has no facts.
-      const std::string_view designation = c->kind.designation(body.substr(
-          matched.line_start, matched.line_end - matched.line_start));
+      // A line that was refused has no facts: read from the line itself.
+      const std::string_view designation =
+          prepared.ok ? prepared.facts.designation
+                      : c->kind.designation(body.substr(
+                            matched.line_start,
+                            matched.line_end - matched.line_start));
       for (std::uint32_t k = matched.first_match; k < matched.end_match; ++k) {
         count_line(c->options.account, c->kind.source, matches[k].name,
                    designation);
@@ -219,9 +222,10 @@ bool convert_selected(Conversion* c, std::string_view line, std::int64_t number,
                       Error* err) {
   if (hits.empty()) return true;
   if (c->options.account != nullptr) {
+    const std::string_view designation =
+        prepared.ok ? prepared.facts.designation : c->kind.designation(line);
     for (const std::uint32_t name : hits) {
-      count_line(c->options.account, c->kind.source, name,
-                 c->kind.designation(line));
+      count_line(c->options.account, c->kind.source, name, designation);
     }
   }
   if (!prepared.ok) {
