@@ -269,10 +269,11 @@ void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
   }
 }
 
-// The scan of a catalogue that lies whole in memory: its pieces searched
-// on every thread there is, and what they found converted on this one in
-// the file's order, through the same steps as a scan block by block, so
-// that all that comes out is the same.
+// The scan of a catalogue that lies whole in memory: its pieces searched,
+// and the sections of what they found written, on every thread there is;
+// the rest of the conversion done on this one in the file's order, through
+// the same steps as a scan block by block, so that all that comes out is
+// the same.
 bool scan_in_memory(std::string_view text, const NameMatcher* matcher,
                     const ExactIndex* exact, const ScanOptions& options,
                     std::int64_t* lines, Error* err) {
