@@ -50,8 +50,9 @@ struct ScanOptions {
   std::function<bool(std::string_view block, Error* err)> refresh_write;
   // A catalogue already in memory (a mapped file) is searched in pieces cut
   // at line ends, about piece_bytes each, on "threads" threads (0: one per
-  // processor the process may use); what they find is converted in the
-  // file's order. Tests make both small to cut it everywhere.
+  // processor the process may use), which also write the sections of up
+  // to piece_bytes / 4; the rest of the conversion follows the file's
+  // order. Tests make both small to cut it everywhere.
   int threads = 0;
   std::size_t piece_bytes = std::size_t{1} << 20;
 };
