@@ -3,8 +3,10 @@
 #ifndef ORBITPICK_BASE_TEXT_H_
 #define ORBITPICK_BASE_TEXT_H_
 
-#include <string>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
 #include <string_view>
 
 namespace orbitpick {
@@ -13,6 +15,17 @@ namespace orbitpick {
 /// and tabs, as a view into "s". Inner characters are kept; vertical tab
 /// and form feed are not trimmed.
 std::string_view trim_view(std::string_view s);
+
+/// The eight bytes at "p" as a number, byte i in bits 8i to 8i + 7
+/// whatever the processor's byte order.
+inline std::uint64_t load_word(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  return word;
+}
 
 /// The UTF-8 byte order mark that spreadsheets and some editors put first
 /// in a text file; lists and INI files are read after it.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/text.h"
 #include "input/catalogue_columns.h"
 #include "selection/spelling.h"
 
@@ -171,11 +172,15 @@ inline bool may_be_key(const ExactIndex& index, std::string_view a,
 // False when "text" begins with two ASCII letters or digits that begin no
 // key, nor any key with "text" before something else: one bit of the raw
 // pairs, which turns away most identities of most lines before any loop.
-inline bool pair_may_begin_key(const ExactIndex& index, std::string_view text) {
-  if (text.size() < 2) return true;
+// The bit of the two bytes at "p".
+inline bool raw_pair_bit(const ExactIndex& index, const char* p) {
   return has_bit(index.raw_pairs,
-                 static_cast<unsigned char>(text[0]) |
-                     (std::size_t{static_cast<unsigned char>(text[1])} << 8));
+                 static_cast<unsigned char>(p[0]) |
+                     (std::size_t{static_cast<unsigned char>(p[1])} << 8));
+}
+
+inline bool pair_may_begin_key(const ExactIndex& index, std::string_view text) {
+  return text.size() < 2 || raw_pair_bit(index, text.data());
 }
 
 // Adds the names whose key is the normalised form of "a" followed by "b".
@@ -265,16 +270,6 @@ constexpr std::size_t kNameStart = kNumberClose + 2;
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
-// Eight bytes as a word, the first lowest.
-std::uint64_t load_word(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  word = __builtin_bswap64(word);
-#endif
-  return word;
-}
-
 // The high bit of each byte of "word" that is not zero.
 std::uint64_t nonzero_bytes(std::uint64_t word) {
   const std::uint64_t low = (word & ~kHighBits) + ~kHighBits;
@@ -330,13 +325,6 @@ bool plain_name_word(std::string_view line, std::uint64_t* word) {
   }
   *word = (w | (letters >> 2)) & ~((blanks >> 7) * 0xFF);
   return true;
-}
-
-bool raw_pair_bit(const ExactIndex& index, const char* p) {
-  return has_bit(index.raw_pairs, static_cast<unsigned char>(p[0]) |
-                                      (std::size_t{static_cast<unsigned char>(
-                                           p[1])}
-                                       << 8));
 }
 
 }  // namespace

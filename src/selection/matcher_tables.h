@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/text.h"
 #include "selection/aho_corasick.h"
 #include "selection/name_matcher.h"
 
@@ -91,14 +92,7 @@ constexpr std::size_t kMaxKeyBytes = 8;
 // The first "len" (at most 8) bytes at "p" as a number, byte i in bits 8i to
 // 8i + 7 whatever the processor's byte order.
 inline std::uint64_t prefix_key(const char* p, std::size_t len) {
-  if (len == kMaxKeyBytes) {
-    std::uint64_t key;
-    std::memcpy(&key, p, sizeof key);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    key = __builtin_bswap64(key);
-#endif
-    return key;
-  }
+  if (len == kMaxKeyBytes) return load_word(p);
   const auto* u = reinterpret_cast<const unsigned char*>(p);
   std::uint64_t key = 0;
   for (std::size_t i = 0; i < len; ++i) {
