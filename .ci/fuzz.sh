@@ -36,6 +36,12 @@ run_one() {
   else
     echo "$name: FAILED" >&2
     tail -n 60 "$scratch/$name.log" >&2
+    # The finding itself, so that a run on another machine can be replayed.
+    for found in "$findings/$name"-*; do
+      [ -f "$found" ] || continue
+      echo "$(basename "$found") (base64):" >&2
+      base64 -w 76 "$found" | head -n 200 >&2
+    done
     return 1
   fi
 }

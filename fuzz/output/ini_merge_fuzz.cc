@@ -8,6 +8,7 @@
 // reads the new value afterwards, and merging the result again changes
 // nothing.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "fuzz_reader.h"
+#include "output/base_bodies.h"
 #include "output/ini_merge.h"
 
 namespace orbitpick {
@@ -171,15 +173,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   check_base_kept(base, merge(base, sections, &counts));
 
-  // New sections for the base's first few names and one more.
+  // New sections for the base's first few names and one more, named so that
+  // it is the body of no base section ([zz_new] is the body of [zznew]).
   std::vector<std::string> names;
+  std::vector<std::string> base_ids;
   for (const Line& line : split_lines(without_mark(base))) {
     std::string_view name;
-    if (names.size() < 3 && header(line.text, &name)) {
-      names.emplace_back(name);
+    if (!header(line.text, &name)) continue;
+    if (names.size() < 3) names.emplace_back(name);
+    for (std::string& id : section_identities({name, {}, {}, {}})) {
+      base_ids.push_back(std::move(id));
     }
   }
-  names.push_back("zz_new");
+  std::string extra = "zz_new";
+  const auto taken = [&] {
+    for (const std::string& id : section_identities({extra, {}, {}, {}})) {
+      if (std::find(base_ids.begin(), base_ids.end(), id) != base_ids.end()) {
+        return true;
+      }
+    }
+    return false;
+  };
+  while (taken()) extra += 'x';
+  names.push_back(extra);
   std::string ours;
   for (const std::string& name : names) {
     ours += "[" + name + "]\n";
