@@ -1,8 +1,9 @@
 // What every list-layout fuzzer checks: any bytes, read through a small
 // buffer in pieces of any size, give the same list as when read whole; the
 // names come out sorted, each once, non-empty and without a line feed
-// (except where a CSV field spans lines), each with a line inside the
-// file; and a failing read is an error, never a short list.
+// (except where a CSV field spans lines or a JSON string escapes one),
+// each with a line inside the file; and a failing read is an error, never
+// a short list.
 //
 // Input: byte 0 picks the buffer size, byte 1 the read size; the rest is
 // the list.
