@@ -5,9 +5,11 @@
 #ifndef ORBITPICK_CONVERSION_PLANETARIUM_RULES_H_
 #define ORBITPICK_CONVERSION_PLANETARIUM_RULES_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace orbitpick {
 
@@ -31,9 +33,29 @@ std::string no_magnitude_warning(const LineFacts& facts);
 
 /// The section names given so far in one output file and whose they are:
 /// the planetarium merges the keys of two sections with one name into one
-/// body.
-struct SectionNames {
-  std::unordered_map<std::string, std::string> owner;  // name: designation
+/// body. Every selected line claims its name on the one thread that keeps
+/// the file's order, so the table is flat: one probe of a slot array, the
+/// texts in one buffer, no allocation per name.
+class SectionNames {
+ public:
+  /// The designation "section" is held by; when it is held by none, claims
+  /// it for "designation" and returns that. The text returned lasts until
+  /// the next claim.
+  std::string_view claim(std::string_view section,
+                         std::string_view designation);
+
+ private:
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::size_t end = 0;  // 0: free; else one past where its texts end
+    std::uint32_t section_size = 0;  // the name, then its designation
+    std::uint32_t designation_size = 0;
+  };
+  void grow();
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+  std::string text_;
 };
 
 /// Claims facts.section for the object; true when it is free or already the

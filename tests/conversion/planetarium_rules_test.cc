@@ -246,5 +246,25 @@ TEST(PlanetariumRules, KeysHeldAcrossScansOfOneOutput) {
   EXPECT_EQ("_pk04v", suffix);
 }
 
+TEST(PlanetariumRules, SectionNamesKeepTheirHoldersAsTheTableGrows) {
+  SectionNames names;
+  // Empty texts are held as any other; names that share a prefix or differ
+  // in case only are names of their own.
+  EXPECT_EQ("", names.claim("", ""));
+  EXPECT_EQ("", names.claim("", "(1) Ceres"));
+  const int kNames = 5000;  // several times the first table
+  for (int i = 0; i < kNames; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_EQ("(" + n + ")", names.claim("k" + n, "(" + n + ")"));
+    ASSERT_EQ("K" + n, names.claim("K" + n, "K" + n));
+  }
+  for (int i = 0; i < kNames; ++i) {
+    const std::string n = std::to_string(i);
+    ASSERT_EQ("(" + n + ")", names.claim("k" + n, "other"));
+    ASSERT_EQ("K" + n, names.claim("K" + n, "other"));
+  }
+  EXPECT_EQ("", names.claim("", "other"));
+}
+
 }  // namespace
 }  // namespace orbitpick
