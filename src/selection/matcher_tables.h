@@ -50,7 +50,14 @@ struct MatcherTables {
   int sieve_shift = 64;  // a hash's top 64 - sieve_shift bits pick the bit
   // Exact check: open addressing, a power of two in size.
   std::vector<Slot> slots;
-  std::vector<std::uint32_t> grouped;      // name indices, by slot
+  // A name of a slot's group, with its bytes' place and size: the check
+  // reads them without a load of "names" between.
+  struct Member {
+    const char* data;
+    std::uint32_t size;
+    std::uint32_t name;  // its index in "names"
+  };
+  std::vector<Member> grouped;             // by slot
   std::vector<std::uint32_t> key_lengths;  // present, ascending
   // For a few names the vector filter looks instead at two bytes of each
   // name, its rarest in catalogue text, at their offsets in the name.

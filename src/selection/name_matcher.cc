@@ -265,7 +265,11 @@ void fill_tables(MatcherTables* m) {
   // "first" runs along each group as it is filled, then is set back.
   m->grouped.resize(next);
   for (std::uint32_t i = 0; i < m->names.size(); ++i) {
-    if (!m->names[i].empty()) m->grouped[m->slots[slot_of[i]].first++] = i;
+    const std::string& name = m->names[i];
+    if (!name.empty()) {
+      m->grouped[m->slots[slot_of[i]].first++] = {
+          name.data(), static_cast<std::uint32_t>(name.size()), i};
+    }
   }
   for (MatcherTables::Slot& slot : m->slots) slot.first -= slot.count;
   for (std::uint32_t len = 1; len <= kMaxKeyBytes; ++len) {
@@ -314,18 +318,18 @@ void check_position(const MatcherTables& m, Found* f, std::size_t at) {
     state->work += kProbeWork;
     const MatcherTables::Slot& slot = m.slots[slot_index(m, key, key_len, h)];
     for (std::uint32_t g = slot.first; g < slot.first + slot.count; ++g) {
-      const std::string& name = m.names[m.grouped[g]];
-      if (name.size() > avail) continue;
-      state->work += kCompareWork + (name.size() - key_len) / 16;
+      const MatcherTables::Member& name = m.grouped[g];
+      if (name.size > avail) continue;
+      state->work += kCompareWork + (name.size - key_len) / 16;
       if (over_budget(m, f, at)) {
         // Names already found here are not recorded twice.
         start_automaton(m, state);
         f->resume = automaton_from(m, f, at);
         return;
       }
-      if (std::memcmp(p + key_len, name.data() + key_len,
-                      name.size() - key_len) == 0) {
-        add_match(f, at, m.grouped[g]);
+      if (std::memcmp(p + key_len, name.data + key_len,
+                      name.size - key_len) == 0) {
+        add_match(f, at, name.name);
       }
     }
   }
