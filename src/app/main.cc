@@ -22,6 +22,7 @@
 #include "base/process.h"
 #include "base/file_path.h"
 #include "base/text.h"
+#include "base/threads.h"
 #include "conversion/catalogue.h"
 #include "conversion/comet.h"
 #include "input/input_file.h"
@@ -396,6 +397,10 @@ int run(const RunOptions& o) {
   if (!scan_inputs(o, in, &selection, sink, refresh.get(), &scans, &err)) {
     return fail_run(err);
   }
+  // Every input is read to its end, so no thread waits in a read, and
+  // nothing later reads them: a thread lets them go (unmapping a 290 MB
+  // catalogue takes milliseconds) while the output is committed.
+  BackgroundWork release_inputs([&in] { delete &in; });
   MergeCounts counts;
   RefreshCounts refreshed;
   if (o.merge && !write_merged(base, &merge, refresh.get(), &ini, &counts,
@@ -417,7 +422,6 @@ int run(const RunOptions& o) {
     }
   }
   print_end(scans.catalogue_lines);
-  delete &in;  // every input read to its end: no thread waits
   return kExitSuccess;
 }
 

@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 
 namespace orbitpick {
@@ -40,5 +41,21 @@ BlockProcessSignals::~BlockProcessSignals() {
   pthread_sigmask(SIG_SETMASK, &old_, nullptr);
 }
 #endif
+
+BackgroundWork::BackgroundWork(std::function<void()> work) {
+  {
+    BlockProcessSignals block;
+    try {
+      thread_ = std::thread(work);
+      return;
+    } catch (const std::system_error&) {
+    }
+  }
+  work();
+}
+
+BackgroundWork::~BackgroundWork() {
+  if (thread_.joinable()) thread_.join();
+}
 
 }  // namespace orbitpick

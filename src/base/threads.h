@@ -8,6 +8,9 @@
 #include <signal.h>
 #endif
 
+#include <functional>
+#include <thread>
+
 namespace orbitpick {
 
 /// The number of processors this process may run on: those of its CPU
@@ -32,6 +35,20 @@ class BlockProcessSignals {
 #if !defined(_WIN32)
   sigset_t old_;
 #endif
+};
+
+/// Runs "work" on a thread of its own, with the process's signals blocked
+/// there, or at once when no thread can be started; waits for it to end
+/// when destroyed.
+class BackgroundWork {
+ public:
+  explicit BackgroundWork(std::function<void()> work);
+  ~BackgroundWork();
+  BackgroundWork(const BackgroundWork&) = delete;
+  BackgroundWork& operator=(const BackgroundWork&) = delete;
+
+ private:
+  std::thread thread_;
 };
 
 }  // namespace orbitpick
