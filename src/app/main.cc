@@ -28,6 +28,7 @@
 #include "input/input_file.h"
 #include "input/line_reader.h"
 #include "input/list_format.h"
+#include "input/mapped_file.h"
 #include "input/targets.h"
 #include "input/whole_file.h"
 #include "output/ini_merge.h"
@@ -364,6 +365,7 @@ int run(const RunOptions& o) {
   // its writer pleases, and destroying the inputs would wait with it.
   Inputs& in = *new Inputs;
   if (!open_inputs(o, &in, &err)) return fail_run(err);
+  PageWarmer warm_catalogue(in.catalogue->mapped());
   // A merge locks its output from the reading of the base to the rename,
   // and renames only over the file it read.
   OutputLock lock;
@@ -394,6 +396,7 @@ int run(const RunOptions& o) {
   const SectionSink sink =
       o.merge ? merge_into(&merge, o.output_path) : write_into(&ini);
   Scans scans;
+  warm_catalogue.stop();  // the scan's threads take the processors
   if (!scan_inputs(o, in, &selection, sink, refresh.get(), &scans, &err)) {
     return fail_run(err);
   }
