@@ -35,7 +35,8 @@ std::string_view SectionNames::claim(std::string_view section,
     if (slot.end == 0) {
       text_.append(section);
       text_.append(designation);
-      slot = {hash, text_.size() + 1, static_cast<std::uint32_t>(section.size()),
+      slot = {hash, text_.size() + 1,
+              static_cast<std::uint32_t>(section.size()),
               static_cast<std::uint32_t>(designation.size())};
       ++used_;
       return designation;
