@@ -2,7 +2,7 @@
 
 #include "conversion/catalogue_section.h"
 
-#include <cstdio>
+#include <charconv>
 #include <iterator>
 #include <string>
 
@@ -107,9 +107,15 @@ void write_section(std::string_view line, std::string* out,
   erase_first(&number, '(');
   erase_first(&number, ')');
 
-  char epoch[32];
-  std::snprintf(epoch, sizeof epoch, "%.10g",
-                jd(std::string(field(line, kEpoch))));
+  // %.10g, without the C library's slow path for a double.
+  char epoch_text[32];
+  const std::to_chars_result epoch_end =
+      std::to_chars(epoch_text, epoch_text + sizeof epoch_text,
+                    jd(std::string(field(line, kEpoch))),
+                    std::chars_format::general, 10);
+  const std::string_view epoch(epoch_text,
+                               static_cast<std::size_t>(epoch_end.ptr -
+                                                        epoch_text));
 
   const std::string_view number_value = trim_view(number);
   const std::string_view name = trim_view(field(line, kName));
