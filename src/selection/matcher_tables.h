@@ -112,8 +112,12 @@ inline std::uint64_t low_bytes(std::uint64_t word, std::size_t len) {
   return len >= 8 ? word : word & ((std::uint64_t{1} << (8 * len)) - 1);
 }
 
+// The hash of a key of the exact check and the sieve; the vector sieve
+// (name_filter_x86.cc) computes the same from these two constants.
+constexpr std::uint64_t kMixLength = 0x9E3779B97F4A7C15ull;
+constexpr std::uint64_t kMixProduct = 0xFF51AFD7ED558CCDull;
 inline std::uint64_t mix(std::uint64_t key, std::uint32_t key_len) {
-  return (key ^ (key_len * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
+  return (key ^ (key_len * kMixLength)) * kMixProduct;
 }
 
 // Whether the sieve has the bit of some key that may start at "p", "avail"
