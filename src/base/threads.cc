@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace orbitpick {
 
@@ -42,16 +43,18 @@ BlockProcessSignals::~BlockProcessSignals() {
 }
 #endif
 
-BackgroundWork::BackgroundWork(std::function<void()> work) {
-  {
-    BlockProcessSignals block;
-    try {
-      thread_ = std::thread(work);
-      return;
-    } catch (const std::system_error&) {
-    }
+bool start_thread(std::function<void()> body, std::thread* thread) {
+  BlockProcessSignals block;
+  try {
+    *thread = std::thread(std::move(body));
+  } catch (const std::system_error&) {
+    return false;
   }
-  work();
+  return true;
+}
+
+BackgroundWork::BackgroundWork(std::function<void()> work) {
+  if (!start_thread(work, &thread_)) work();
 }
 
 BackgroundWork::~BackgroundWork() {

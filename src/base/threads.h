@@ -37,6 +37,12 @@ class BlockProcessSignals {
 #endif
 };
 
+/// Starts "body" on a new thread with the process's signals blocked there
+/// (see BlockProcessSignals). False, and *thread left as it was, when the
+/// system has no thread to give (a limit on processes, say): the caller
+/// then does the work in turn.
+bool start_thread(std::function<void()> body, std::thread* thread);
+
 /// Runs "work" on a thread of its own, with the process's signals blocked
 /// there, or at once when no thread can be started; waits for it to end
 /// when destroyed.

@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/threads.h"
@@ -140,15 +140,14 @@ bool scan_in_pieces(std::string_view text, int threads,
   threads = std::max(threads, 1);
   PieceRing ring(text, threads, piece_bytes, scan);
   std::vector<std::thread> helpers;
-  {
-    BlockProcessSignals block;
-    for (int worker = 1; worker < threads; ++worker) {
-      try {
-        helpers.emplace_back([&ring, worker] { ring.work(worker); });
-      } catch (const std::system_error&) {
-        break;  // the threads there are share the pieces
-      }
+  // Room for all first: a thread started must never meet a failed append.
+  helpers.reserve(static_cast<std::size_t>(threads));
+  for (int worker = 1; worker < threads; ++worker) {
+    std::thread helper;
+    if (!start_thread([&ring, worker] { ring.work(worker); }, &helper)) {
+      break;  // the threads there are share the pieces
     }
+    helpers.push_back(std::move(helper));
   }
   const auto stop = [&] {
     ring.stop();

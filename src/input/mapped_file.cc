@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
 
 #include "base/threads.h"
 
@@ -100,17 +99,16 @@ void warm_pages(std::string_view text) {
 
 PageWarmer::PageWarmer(std::string_view text) {
   if (text.empty() || usable_processors() < 2) return;
-  BlockProcessSignals block;
-  try {
-    thread_ = std::thread([this, text] {
-      constexpr std::size_t kStep = std::size_t{1} << 20;
-      for (std::size_t at = 0; at < text.size() && !stop_.load(); at += kStep) {
-        warm_pages(text.substr(at, kStep));
-      }
-    });
-  } catch (const std::system_error&) {
-    // Unwarmed: the scan takes the faults itself.
-  }
+  // Without a thread the scan takes the faults itself.
+  start_thread(
+      [this, text] {
+        constexpr std::size_t kStep = std::size_t{1} << 20;
+        for (std::size_t at = 0; at < text.size() && !stop_.load();
+             at += kStep) {
+          warm_pages(text.substr(at, kStep));
+        }
+      },
+      &thread_);
 }
 
 PageWarmer::~PageWarmer() { stop(); }

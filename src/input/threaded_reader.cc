@@ -9,7 +9,6 @@
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -27,12 +26,8 @@ class ThreadedReader : public Reader {
     for (Block& block : blocks_) {
       block.data.resize(std::max<std::size_t>(block_bytes, 1));
     }
-    try {
-      BlockProcessSignals block;
-      thread_ = std::thread(&ThreadedReader::produce, this);
-    } catch (const std::system_error&) {
-      // No thread to be had (a limit on processes, say): read in turn.
-      blocks_.clear();
+    if (!start_thread([this] { produce(); }, &thread_)) {
+      blocks_.clear();  // read in turn
     }
   }
   ~ThreadedReader() override {
