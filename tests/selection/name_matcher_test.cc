@@ -192,6 +192,13 @@ TEST_P(NameMatcherFilters, NamesAtTheEdgesOfTheText) {
       EXPECT_EQ(std::vector<std::uint32_t>{2}, fast_hits(m, tail)) << pad;
       const std::string head = "ab" + std::string(pad, '.');
       EXPECT_EQ((std::vector<std::uint32_t>{0, 1}), fast_hits(m, head)) << pad;
+      // Positions to check up to the end: the vector sieve takes them eight
+      // at a time, and those that would read past the end one at a time.
+      const std::string run = std::string(pad, 'b') + "xyz";
+      const std::vector<std::uint32_t> found =
+          pad == 0 ? std::vector<std::uint32_t>{2}
+                   : std::vector<std::uint32_t>{1, 2};
+      EXPECT_EQ(found, fast_hits(m, run)) << pad;
     }
   }
 }
