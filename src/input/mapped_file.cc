@@ -77,10 +77,11 @@ std::unique_ptr<Reader> map_input_file(const std::string& path) {
 
 namespace {
 
+constexpr std::size_t kPage = 4096;
+
 // Maps the pages of "text" in; a page already mapped costs next to nothing.
 void warm_pages(std::string_view text) {
 #if defined(MADV_POPULATE_READ)
-  constexpr std::uintptr_t kPage = 4096;
   const auto begin =
       reinterpret_cast<std::uintptr_t>(text.data()) & ~(kPage - 1);
   const auto end = reinterpret_cast<std::uintptr_t>(text.data() + text.size());
@@ -91,7 +92,7 @@ void warm_pages(std::string_view text) {
 #endif
   // Older kernels: a read of a byte of each page faults it in.
   volatile char sink = 0;
-  for (std::size_t at = 0; at < text.size(); at += 4096) sink = text[at];
+  for (std::size_t at = 0; at < text.size(); at += kPage) sink = text[at];
   (void)sink;
 }
 
