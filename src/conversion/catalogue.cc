@@ -162,35 +162,6 @@ bool fail_no_orbit_lines(const ScanOptions& options, Error* err) {
               "with a packed epoch in columns 21-25");
 }
 
-// Bytes searched at a time within a piece: the next run is fetched from
-// memory while this one is searched.
-constexpr std::size_t kPrefetchRunBytes = 64 * 1024;
-
-// The first kPrefetchRunBytes of "text" or more, to the end of a line.
-std::string_view cut_run(std::string_view text) {
-  if (text.size() <= kPrefetchRunBytes) return text;
-  const void* newline =
-      std::memchr(text.data() + kPrefetchRunBytes - 1, '\n',
-                  text.size() - kPrefetchRunBytes + 1);
-  if (newline == nullptr) return text;
-  return text.substr(
-      0, static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                  text.data()) + 1);
-}
-
-// Asks for "text" to be brought into the cache, a cache line at a time:
-// a mapped file's pages lie scattered in memory, and the processor's own
-// prefetching stops at each page's end.
-void prefetch(std::string_view text) {
-#if defined(__GNUC__)
-  for (std::size_t i = 0; i < text.size(); i += 64) {
-    __builtin_prefetch(text.data() + i);
-  }
-#else
-  (void)text;
-#endif
-}
-
 // A line of a piece that listed names select or name (--exact).
 struct ExactLine {
   std::size_t start = 0;     // in the piece
@@ -219,54 +190,38 @@ struct PieceFound {
 // One thread's search state.
 struct PieceSearch {
   MatchState state;
-  std::vector<NameMatch> matches;
   std::vector<std::uint32_t> hits;
   std::vector<std::uint32_t> checks;
 };
 
-// Searches "piece" for the names, a run at a time, the next prefetched.
+// Searches "piece" for the names, or looks each of its lines up (exact).
 void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
                   std::string_view piece, PieceSearch* s, PieceFound* found) {
   Error skip;
   found->orbit_line = has_orbit_line(piece, &skip);
-  std::size_t at = 0;  // of the run in the piece
-  std::string_view run = cut_run(piece);
-  while (!run.empty()) {
-    const std::string_view next = cut_run(piece.substr(at + run.size()));
-    prefetch(next);
-    if (exact == nullptr) {
-      s->matches.clear();
-      found->lines += find_names(*matcher, run, &s->state, &s->matches);
-      for (NameMatch m : s->matches) {
-        m.offset += static_cast<std::uint32_t>(at);
-        m.line_start += static_cast<std::uint32_t>(at);
-        found->matches.push_back(m);
-      }
-    } else {
-      // The line ends found in one pass, each line looked at as soon as
-      // its end is found.
-      std::size_t begin = 0;
-      const auto look_at = [&](std::size_t end) {
-        const std::string_view line = run.substr(begin, end - begin);
-        begin = end + 1;
-        ++found->lines;
-        s->hits.clear();
-        s->checks.clear();
-        exact_names_in_line(*exact, line, &s->hits, &s->checks);
-        if (s->hits.empty() && s->checks.empty()) return;
-        found->exact_lines.push_back(
-            {static_cast<std::size_t>(line.data() - piece.data()),
-             line.size(), found->lines, s->hits, s->checks, {}, false});
-      };
-      for_each_newline(run, look_at);
-      if (run.back() != '\n') look_at(run.size());
-    }
-    at += run.size();
-    run = next;
+  if (piece.empty()) return;
+  if (exact == nullptr) {
+    found->lines = find_names(*matcher, piece, &s->state, &found->matches);
+    if (piece.back() != '\n') ++found->lines;  // the file's last line
+    return;
   }
-  if (exact == nullptr && !piece.empty() && piece.back() != '\n') {
-    ++found->lines;  // the file's last line, without its line feed
-  }
+  // The line ends found in one pass, each line looked at as soon as its end
+  // is found, while its bytes are still in the nearest cache.
+  std::size_t begin = 0;
+  const auto look_at = [&](std::size_t end) {
+    const std::string_view line = piece.substr(begin, end - begin);
+    begin = end + 1;
+    ++found->lines;
+    s->hits.clear();
+    s->checks.clear();
+    exact_names_in_line(*exact, line, &s->hits, &s->checks);
+    if (s->hits.empty() && s->checks.empty()) return;
+    found->exact_lines.push_back(
+        {static_cast<std::size_t>(line.data() - piece.data()), line.size(),
+         found->lines, s->hits, s->checks, {}, false});
+  };
+  for_each_newline(piece, look_at);
+  if (piece.back() != '\n') look_at(piece.size());
 }
 
 // The scan of a catalogue that lies whole in memory: its pieces searched,

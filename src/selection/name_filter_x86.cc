@@ -39,6 +39,7 @@ __attribute__((target("avx2"))) std::int64_t find_names_avx2(
   std::size_t at = 0;
   // Loads reach at + N - 1 + 31; the rest goes to the plain loop.
   for (; at + 32 + N - 1 <= text.size(); at += 32) {
+    __builtin_prefetch(data + at + kPrefetchAhead);
     __m256i bits = _mm256_set1_epi8(-1);
     for (int i = 0; i < N; ++i) {
       const __m256i v =
@@ -77,6 +78,7 @@ __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
   std::int64_t lines = 0;
   std::size_t at = 0;
   for (; at + 32 + m.pair_reach <= text.size(); at += 32) {
+    __builtin_prefetch(data + at + kPrefetchAhead);
     lines += newlines_in(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at)));
     __m256i any = _mm256_setzero_si256();
@@ -174,6 +176,7 @@ find_names_vbmi(const MatcherTables& m, Found* f) {
   std::int64_t lines = 0;
   std::size_t at = 0;
   for (; at + 64 + N - 1 <= text.size(); at += 64) {
+    __builtin_prefetch(data + at + kPrefetchAhead);
     const __m512i first = _mm512_loadu_si512(data + at);
     lines += __builtin_popcountll(_mm512_cmpeq_epi8_mask(first, newline));
     __m512i bits = _mm512_permutex2var_epi8(low[0], first, high[0]);
