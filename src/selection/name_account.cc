@@ -3,7 +3,6 @@
 #include "selection/name_account.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include "selection/spelling.h"
 
@@ -25,18 +24,26 @@ std::string grouped(std::int64_t n) {
   return out;
 }
 
-// The entries of "name" in "sorted" (stable-sorted by name).
-std::pair<Examples::const_iterator, Examples::const_iterator> entries_of(
-    const Examples& sorted, std::uint32_t name) {
-  return std::equal_range(
-      sorted.begin(), sorted.end(), std::pair<std::uint32_t, std::string>(name, ""),
-      [](const auto& a, const auto& b) { return a.first < b.first; });
-}
+// The entries of an Examples list grouped by name, each group in the order
+// found: the indices of name n's entries are at[first[n]] to
+// at[first[n + 1]] - 1. Two counting passes, the designations left where
+// they are.
+struct ByName {
+  std::vector<std::uint32_t> first;
+  std::vector<std::uint32_t> at;
+};
 
-Examples sorted_by_name(Examples entries) {
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  return entries;
+ByName by_name(const Examples& entries, std::size_t names) {
+  ByName g;
+  g.first.assign(names + 1, 0);
+  for (const auto& entry : entries) ++g.first[entry.first + 1];
+  for (std::size_t n = 0; n < names; ++n) g.first[n + 1] += g.first[n];
+  g.at.resize(entries.size());
+  std::vector<std::uint32_t> next(g.first.begin(), g.first.end() - 1);
+  for (std::uint32_t i = 0; i < entries.size(); ++i) {
+    g.at[next[entries[i].first]++] = i;
+  }
+  return g;
 }
 
 }  // namespace
@@ -79,23 +86,25 @@ void report_account(const NameAccount& account, const AccountReport& report,
                     const WarningSink& warn) {
   const std::vector<std::string>& names = report.targets->names;
   const std::vector<std::int64_t>& first_lines = report.targets->first_lines;
-  std::vector<std::uint32_t> order(names.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return first_lines[a] < first_lines[b];
-  });
-  const Examples examples = sorted_by_name(account.examples);
-  const Examples conflicts = sorted_by_name(account.conflicts);
+  // (first line, name): sorted without a look-up per comparison.
+  std::vector<std::pair<std::int64_t, std::uint32_t>> order(names.size());
+  for (std::uint32_t n = 0; n < names.size(); ++n) {
+    order[n] = {first_lines[n], n};
+  }
+  std::sort(order.begin(), order.end());
+  const ByName examples = by_name(account.examples, names.size());
+  const ByName conflicts = by_name(account.conflicts, names.size());
   const bool both = !report.comets_path.empty();
   const std::string nowhere =
       both ? "no line of " + report.catalogue_path + " or " + report.comets_path
            : "no catalogue line";
 
   std::int64_t missing = 0;
-  for (const std::uint32_t name : order) {
+  for (const auto& [first_line, name] : order) {
     const std::int64_t found = lines_of(account, name);
-    const auto [conflict, no_conflict] = entries_of(conflicts, name);
-    const bool conflicted = conflict != no_conflict;
+    const bool conflicted =
+        conflicts.first[name] != conflicts.first[name + 1];
+    if (found == 1 && !conflicted) continue;
     const std::string quoted = "\"" + names[name] + "\"";
     if (found == 0) {
       ++missing;
@@ -114,17 +123,21 @@ void report_account(const NameAccount& account, const AccountReport& report,
           what += ", nor is \"" + std::string(spelling.head) + "\"";
         }
       }
-      warn(format_line_warning(report.list_path, first_lines[name], what));
+      warn(format_line_warning(report.list_path, first_line, what));
       continue;
     }
-    auto [example, no_example] = entries_of(examples, name);
+    std::uint32_t example = examples.first[name];
+    const std::uint32_t no_example = examples.first[name + 1];
     if (conflicted) {
+      const std::string& other =
+          account.conflicts[conflicts.at[conflicts.first[name]]].second;
       warn(format_line_warning(
-          report.list_path, first_lines[name],
+          report.list_path, first_line,
           quoted + " names two objects: " +
-              (example != no_example ? example->second : "one") +
-              " by its number, " + conflict->second +
-              " by the rest; took the number"));
+              (example != no_example
+                   ? account.examples[examples.at[example]].second
+                   : "one") +
+              " by its number, " + other + " by the rest; took the number"));
     }
     if (found == 1) continue;
     std::string what = quoted + " is in " + std::to_string(found) +
@@ -140,14 +153,14 @@ void report_account(const NameAccount& account, const AccountReport& report,
     std::size_t shown = 0;
     for (; example != no_example; ++example, ++shown) {
       if (shown > 0) what += ", ";
-      what += example->second;
+      what += account.examples[examples.at[example]].second;
     }
     if (static_cast<std::int64_t>(shown) < found) {
       what += shown > 0 ? ", ..." : "...";
     }
     what += ")";
     if (!report.exact) what += "; --exact matches whole designations";
-    warn(format_line_warning(report.list_path, first_lines[name], what));
+    warn(format_line_warning(report.list_path, first_line, what));
   }
   if (!report.exact) return;
   const auto objects = static_cast<std::int64_t>(names.size());
