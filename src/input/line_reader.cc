@@ -91,6 +91,18 @@ LinesRead next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
   }
 }
 
+const char* last_newline(const char* begin, const char* end) {
+#if defined(__GLIBC__)
+  return static_cast<const char*>(
+      memrchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+#else
+  while (end != begin) {
+    if (*--end == '\n') return end;
+  }
+  return nullptr;
+#endif
+}
+
 std::int64_t count_newlines(const char* begin, const char* end) {
   std::int64_t count = 0;
 #if defined(__SSE2__)

@@ -89,6 +89,9 @@ inline bool take_line(std::string_view* rest, std::string_view* line) {
 /// Number of line feeds in [begin, end).
 std::int64_t count_newlines(const char* begin, const char* end);
 
+/// The last line feed in [begin, end), or nullptr.
+const char* last_newline(const char* begin, const char* end);
+
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define ORBITPICK_NEWLINES_AVX2 1
 // 64 bytes a step where the processor has AVX2, which takes the lines of

@@ -48,13 +48,14 @@ std::size_t slot_index(const MatcherTables& m, std::uint64_t key,
 // The line of text[at], as a number unique in the scan. REQUIRES: "at" is
 // in the line of the latest match or after it.
 inline std::uint64_t line_of(Found* f, std::size_t at) {
-  for (std::size_t i = at; i > f->scanned; --i) {
-    if (f->text[i - 1] == '\n') {
-      f->line_start = i;
-      break;
+  if (at > f->scanned) {
+    const char* text = f->text.data();
+    const char* newline = last_newline(text + f->scanned, text + at);
+    if (newline != nullptr) {
+      f->line_start = static_cast<std::size_t>(newline - text) + 1;
     }
+    f->scanned = at;
   }
-  f->scanned = std::max(f->scanned, at);
   return f->state->base + f->line_start + 1;
 }
 
