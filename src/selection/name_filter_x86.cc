@@ -105,7 +105,8 @@ __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
 
 // check_batch with the sieve eight positions at a time: their first eight
 // bytes gathered, each key length's hash made in all eight lanes, the
-// sieve's words gathered by it. A position whose eight bytes would reach
+// sieve's words gathered by it and both bits tested (see sieve_bits). A
+// position whose eight bytes would reach
 // past the text, or any in a text of 2 GiB or more (the gather's offsets
 // are signed), goes through check_batch's own sieve.
 __attribute__((target("avx512f,avx512dq"))) void check_batch_avx512(
@@ -116,6 +117,9 @@ __attribute__((target("avx512f,avx512dq"))) void check_batch_avx512(
   const __m512i product =
       _mm512_set1_epi64(static_cast<long long>(kMixProduct));
   const __m128i shift = _mm_cvtsi32_si128(m.sieve_shift);
+  const __m128i shift_first = _mm_cvtsi32_si128(m.sieve_shift - 6);
+  const __m128i shift_second = _mm_cvtsi32_si128(m.sieve_shift - 12);
+  const __m512i low_six = _mm512_set1_epi64(63);
   const auto* sieve = reinterpret_cast<const long long*>(m.sieve.data());
   std::size_t kept = 0;
   const std::size_t lanes_held = size <= 0x7fffffff ? held : 0;
@@ -136,13 +140,16 @@ __attribute__((target("avx512f,avx512dq"))) void check_batch_avx512(
           _mm512_xor_si512(key, _mm512_set1_epi64(static_cast<long long>(
                                     key_len * kMixLength))),
           product);
-      const __m512i bit = _mm512_maskz_srl_epi64(0xFF, h, shift);
       const __m512i words = _mm512_mask_i64gather_epi64(
-          _mm512_setzero_si512(), 0xFF, _mm512_maskz_srli_epi64(0xFF, bit, 6),
+          _mm512_setzero_si512(), 0xFF, _mm512_maskz_srl_epi64(0xFF, h, shift),
           sieve, 8);
+      const __m512i first = _mm512_and_si512(
+          _mm512_maskz_srl_epi64(0xFF, h, shift_first), low_six);
+      const __m512i second = _mm512_and_si512(
+          _mm512_maskz_srl_epi64(0xFF, h, shift_second), low_six);
       any = _mm512_or_si512(
-          any, _mm512_maskz_srlv_epi64(
-                   0xFF, words, _mm512_and_si512(bit, _mm512_set1_epi64(63))));
+          any, _mm512_and_si512(_mm512_maskz_srlv_epi64(0xFF, words, first),
+                                _mm512_maskz_srlv_epi64(0xFF, words, second)));
     }
     unsigned lanes = _mm512_test_epi64_mask(any, one);
     while (lanes != 0) {

@@ -27,11 +27,6 @@ constexpr std::uint64_t kProbeWork = 2;
 constexpr std::uint64_t kCompareWork = 2;
 constexpr std::uint64_t kWorkPerByte = 1;
 
-bool in_sieve(const MatcherTables& m, std::uint64_t h) {
-  const std::size_t bit = static_cast<std::size_t>(h >> m.sieve_shift);
-  return (m.sieve[bit / 64] >> (bit % 64)) & 1;
-}
-
 // Slot of (key, key_len), whose mix() is "h", in the exact check's table:
 // the one holding it, or the empty one where it belongs.
 std::size_t slot_index(const MatcherTables& m, std::uint64_t key,
@@ -214,7 +209,7 @@ void fill_buckets(MatcherTables* m) {
 
 // Groups the names by (key length, key) for the exact check, each group in
 // list order, and marks their keys in the sieve: about 64 bits per name, so
-// that a position whose first bytes are no key rarely finds its bit set.
+// that a position whose first bytes are no key rarely finds its bits set.
 void fill_tables(MatcherTables* m) {
   // Both tables are sized by the number of distinct keys, which a list of
   // names sharing their first eight bytes keeps small.
@@ -229,12 +224,12 @@ void fill_tables(MatcherTables* m) {
   const std::size_t keys = static_cast<std::size_t>(
       std::unique(mixes.begin(), mixes.end()) - mixes.begin());
   mixes = std::vector<std::uint64_t>();
-  int sieve_bits = 15;
-  while (sieve_bits < 24 && (std::size_t{1} << sieve_bits) < keys * 64) {
-    ++sieve_bits;
+  int log2_bits = 15;
+  while (log2_bits < 24 && (std::size_t{1} << log2_bits) < keys * 64) {
+    ++log2_bits;
   }
-  m->sieve_shift = 64 - sieve_bits;
-  m->sieve.assign((std::size_t{1} << sieve_bits) / 64, 0);
+  m->sieve_shift = 64 - (log2_bits - 6);
+  m->sieve.assign((std::size_t{1} << log2_bits) / 64, 0);
   std::size_t size = 16;
   while (size < keys * 2) size *= 2;
   m->slots.assign(size, MatcherTables::Slot());
@@ -255,8 +250,7 @@ void fill_tables(MatcherTables* m) {
     ++m->slots[s].count;
     slot_of[i] = static_cast<std::uint32_t>(s);
     lengths[len] = true;
-    const std::size_t bit = static_cast<std::size_t>(h >> m->sieve_shift);
-    m->sieve[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    m->sieve[sieve_word(*m, h)] |= sieve_bits(*m, h);
   }
   std::uint32_t next = 0;
   for (MatcherTables::Slot& slot : m->slots) {
