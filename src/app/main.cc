@@ -365,7 +365,6 @@ int run(const RunOptions& o) {
   // its writer pleases, and destroying the inputs would wait with it.
   Inputs& in = *new Inputs;
   if (!open_inputs(o, &in, &err)) return fail_run(err);
-  PageWarmer warm_catalogue(in.catalogue->mapped());
   // A merge locks its output from the reading of the base to the rename,
   // and renames only over the file it read.
   OutputLock lock;
@@ -396,7 +395,6 @@ int run(const RunOptions& o) {
   const SectionSink sink =
       o.merge ? merge_into(&merge, o.output_path) : write_into(&ini);
   Scans scans;
-  warm_catalogue.stop();  // the scan's threads take the processors
   if (!scan_inputs(o, in, &selection, sink, refresh.get(), &scans, &err)) {
     return fail_run(err);
   }

@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "base/threads.h"
-
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -74,49 +72,5 @@ std::unique_ptr<Reader> map_input_file(const std::string& path) {
 }
 
 #endif
-
-namespace {
-
-constexpr std::size_t kPage = 4096;
-
-// Maps the pages of "text" in; a page already mapped costs next to nothing.
-void warm_pages(std::string_view text) {
-#if defined(MADV_POPULATE_READ)
-  const auto begin =
-      reinterpret_cast<std::uintptr_t>(text.data()) & ~(kPage - 1);
-  const auto end = reinterpret_cast<std::uintptr_t>(text.data() + text.size());
-  if (madvise(reinterpret_cast<void*>(begin), end - begin,
-              MADV_POPULATE_READ) == 0) {
-    return;
-  }
-#endif
-  // Older kernels: a read of a byte of each page faults it in.
-  volatile char sink = 0;
-  for (std::size_t at = 0; at < text.size(); at += kPage) sink = text[at];
-  (void)sink;
-}
-
-}  // namespace
-
-PageWarmer::PageWarmer(std::string_view text) {
-  if (text.empty() || usable_processors() < 2) return;
-  // Without a thread the scan takes the faults itself.
-  start_thread(
-      [this, text] {
-        constexpr std::size_t kStep = std::size_t{1} << 20;
-        for (std::size_t at = 0; at < text.size() && !stop_.load();
-             at += kStep) {
-          warm_pages(text.substr(at, kStep));
-        }
-      },
-      &thread_);
-}
-
-PageWarmer::~PageWarmer() { stop(); }
-
-void PageWarmer::stop() {
-  stop_.store(true);
-  if (thread_.joinable()) thread_.join();
-}
 
 }  // namespace orbitpick

@@ -5,11 +5,9 @@
 #ifndef ORBITPICK_INPUT_MAPPED_FILE_H_
 #define ORBITPICK_INPUT_MAPPED_FILE_H_
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "input/reader.h"
 
@@ -24,26 +22,6 @@ namespace orbitpick {
 /// The file must not shrink while it is mapped; the catalogue is a download
 /// that is replaced whole, never rewritten in place.
 std::unique_ptr<Reader> map_input_file(const std::string& path);
-
-/// Maps the pages of "text", a mapped file's bytes, into the process from
-/// its start, on a thread of its own, until stop() or the end: page faults
-/// the scan's threads would take, taken while the list is read and the
-/// matcher built and the second processor would wait. Starts no thread for
-/// an empty text or with one processor to run on.
-class PageWarmer {
- public:
-  explicit PageWarmer(std::string_view text);
-  ~PageWarmer();
-  PageWarmer(const PageWarmer&) = delete;
-  PageWarmer& operator=(const PageWarmer&) = delete;
-
-  /// Stops the warming and waits for its thread.
-  void stop();
-
- private:
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 }  // namespace orbitpick
 
