@@ -225,6 +225,7 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
     const char* name;
     const char* columns;  // written over columns 166-194 when not null
     std::vector<const char*> listed;
+    const char* packed = nullptr;  // written over columns 1-7 when not null
   };
   const Laid laid[] = {
       {7, "Iris", nullptr, {"7", "(7) Iris", "Iris"}},
@@ -248,6 +249,9 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       {433, "Eros", "  (1a)bc) Eros", {"bc Eros"}},
       {0, "2004 PC112", "     2004 PC112", {"2004 PC112", "2004pc112"}},
       {0, "2004 PC112", "          (2004 PC112)", {"2004 PC112"}},
+      // From 620,000 on a packed number opens with "~", which normalising
+      // drops: the pair after it begins the key.
+      {1000007, "Grinsfralhibri", nullptr, {"~1ar9", "1AR9"}, "~1ar9  "},
   };
   for (const Laid& c : laid) {
     std::string line = test::catalogue_line(c.number, c.name);
@@ -256,6 +260,7 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       columns.replace(0, std::strlen(c.columns), c.columns);
       line.replace(165, columns.size(), columns);
     }
+    if (c.packed != nullptr) line.replace(0, 7, c.packed);
     for (const char* listed : c.listed) {
       const ExactIndex index = build_exact_index({listed, "43"});
       std::vector<std::uint32_t> hits;
