@@ -363,8 +363,16 @@ bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
   }
   const std::uint64_t after_open = ~std::uint64_t{0} << (8 * (open + 1));
   if ((nondigit_bytes(field) & after_open) != 0) return true;
-  return may || raw_pair_bit(index, p + kNumberStart + open + 1) ||
-         has_bit(index.number_fields, word_bit(index, field));
+  if (may || has_bit(index.number_fields, word_bit(index, field))) return true;
+  // The number alone and with the name: both begin with its first two
+  // digits, and their first eight bytes tell most of the rest.
+  if (!raw_pair_bit(index, p + kNumberStart + open + 1)) return false;
+  const std::uint64_t number = field >> (8 * (open + 1));
+  if (has_bit(index.leading_words, word_bit(index, number))) return true;
+  if (!plain_name_word(line, &name)) return true;
+  const int digits = static_cast<int>(kNumberField) - 1 - open;
+  return has_bit(index.leading_words,
+                 word_bit(index, number | (name << (8 * digits))));
 }
 
 void normalize_name(std::string_view text, std::string* out) {

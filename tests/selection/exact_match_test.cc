@@ -233,6 +233,10 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       {4953, "1990 MU", nullptr, {"4953", "(4953)"}},
       {134340, "Pluto", nullptr, {"134340", "Pluto"}},
       {1000007, "Grinsfralhibri", nullptr, {"1000007", "Grinsfralhibri"}},
+      // The number with the name, its first eight bytes across both.
+      {206056, "Prycle", nullptr, {"206056 Prycle", "206056prycle", "206056"}},
+      {20, "Massalia", nullptr, {"20Massalia", "20 massalia", "20"}},
+      {2060, "Chiron", nullptr, {"2060chiron", "2060Chi-ron"}},
       // "433 Xyzzy": the number decides alone, and nothing else begins a key.
       {433, "Eros", "  (00433) Eros", {"433 Xyzzy", "433 Eros", "Eros"}},
       {433, "Eros", "(433) Eros", {"433", "Eros", "433 Eros"}},
