@@ -66,14 +66,25 @@ std::string_view minor_planet_type(std::string_view number,
 }  // namespace
 
 std::string section_name(std::string_view line) {
-  // "(433) Eros" gives 433eros, "2004 PC112" 2004pc112.
-  std::string name(trim_view(field(line, kDesignation)));
-  erase_first(&name, '(');
-  erase_first(&name, ')');
-  erase_first(&name, ' ');
-  erase_first(&name, ' ');
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  // "(433) Eros" gives 433eros, "2004 PC112" 2004pc112: the first "(", the
+  // first ")" and the first two blanks dropped, capitals made small.
+  const std::string_view designation = trim_view(field(line, kDesignation));
+  std::string name;
+  name.reserve(designation.size());
+  bool open = false;
+  bool close = false;
+  int blanks = 0;
+  for (char c : designation) {
+    if (c == '(' && !open) {
+      open = true;
+    } else if (c == ')' && !close) {
+      close = true;
+    } else if (c == ' ' && blanks < 2) {
+      ++blanks;
+    } else {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      name += c;
+    }
   }
   return name;
 }

@@ -72,6 +72,9 @@ TEST(WriteSection, DesignationsMakeKeysNumbersAndNames) {
        "1999 XB143"},
       {catalogue_line(4179, "Van de Hulst X"), "4179vande hulst x", "4179",
        "Van de Hulst X"},
+      // Only the first "(", the first ")" and the first two blanks go.
+      {catalogue_line(12, "(Odd) Na me"), "12(odd)na me", "12",
+       "(Odd) Na me"},
       // A name filling its column: whole in name, cut in the key.
       {catalogue_line(7, "ABCDEFGHIJKLMNOPQRS"), "7abcdefghijklmnopqr", "7",
        "ABCDEFGHIJKLMNOPQRS"},
