@@ -256,6 +256,8 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       // From 620,000 on a packed number opens with "~", which normalising
       // drops: the pair after it begins the key.
       {1000007, "Grinsfralhibri", nullptr, {"~1ar9", "1AR9"}, "~1ar9  "},
+      {0, "2011 AT5", nullptr, {"K11A05T", "k11a05t", "2011 AT5"}, "K11A05T"},
+      {0, "2011 AT5", nullptr, {"K11A05"}, "K11A05 "},
   };
   for (const Laid& c : laid) {
     std::string line = test::catalogue_line(c.number, c.name);
