@@ -106,9 +106,9 @@ __attribute__((target("avx2"))) std::int64_t find_pairs_avx2(
 // check_batch with the sieve eight positions at a time: their first eight
 // bytes gathered, each key length's hash made in all eight lanes, the
 // sieve's words gathered by it and both bits tested (see sieve_bits). A
-// position whose eight bytes would reach
-// past the text, or any in a text of 2 GiB or more (the gather's offsets
-// are signed), goes through check_batch's own sieve.
+// position whose eight bytes would reach past the text, or any in a text of
+// 2 GiB or more (the gather's offsets are signed), goes through
+// check_batch's own sieve.
 __attribute__((target("avx512f,avx512dq"))) void check_batch_avx512(
     const MatcherTables& m, Found* f, std::uint32_t* batch, std::size_t held) {
   const char* text = f->text.data();
