@@ -82,7 +82,8 @@ TEST(TakeLine, WalksEveryLineAndNeverPastTheEnd) {
 }
 
 // Line feeds on both sides of the 32-byte steps, none, all, a tail past
-// the last step: every offset once, in order, as a byte-by-byte walk finds.
+// the last step: every offset once, in order, as a byte-by-byte walk finds;
+// and last_newline, from a few starts to every end, as the same walk.
 TEST(ForEachNewline, EveryLineFeedOnceInOrder) {
   std::string mixed;
   for (int i = 0; i < 200; ++i) mixed += (i * 7919 % 13 == 0) ? '\n' : 'x';
@@ -104,6 +105,14 @@ TEST(ForEachNewline, EveryLineFeedOnceInOrder) {
     std::vector<std::size_t> got;
     for_each_newline(text, [&got](std::size_t at) { got.push_back(at); });
     EXPECT_EQ(want, got) << text.size() << " bytes";
+    for (const std::size_t begin : {std::size_t{0}, text.size() / 2}) {
+      const char* last = nullptr;  // in [begin, end)
+      for (std::size_t end = begin; end <= text.size(); ++end) {
+        ASSERT_EQ(last, last_newline(text.data() + begin, text.data() + end))
+            << text.size() << " bytes, " << begin << " to " << end;
+        if (end < text.size() && text[end] == '\n') last = text.data() + end;
+      }
+    }
   }
 }
 

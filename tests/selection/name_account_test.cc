@@ -95,6 +95,29 @@ TEST(ReportAccount, TellsEveryNameNotFoundOnceInListOrder) {
   }
 }
 
+// Lines of several names counted in turn: each name quotes its own first
+// designations in the order found, the first and the last name too.
+TEST(ReportAccount, ExamplesStayWithTheirNameInTheOrderFound) {
+  const TargetList targets = {{"A", "B", "C"}, {2, 3, 4}};
+  const std::vector<Counted> counted = {
+      {1, kCat, "b1"}, {0, kCat, "a1"}, {1, kCat, "b2"}, {2, kCat, "c1"},
+      {0, kCat, "a2"}, {1, kCat, "b3"}, {0, kCat, "a3"}, {2, kCat, "c2"},
+      {1, kCat, "b4"}};
+  const std::vector<Counted> conflicts = {{2, kCat, "x"}};
+  EXPECT_EQ((std::vector<std::string>{
+                "orbitpick: list.csv:2: \"A\" is in 3 catalogue lines (a1, "
+                "a2, a3)",
+                "orbitpick: list.csv:3: \"B\" is in 4 catalogue lines (b1, "
+                "b2, b3, ...)",
+                "orbitpick: list.csv:4: \"C\" names two objects: c1 by its "
+                "number, x by the rest; took the number",
+                "orbitpick: list.csv:4: \"C\" is in 2 catalogue lines (c1, "
+                "c2)",
+                "orbitpick: list.csv: 3 objects: 3 found, 0 in no catalogue "
+                "line"}),
+            report(targets, counted, conflicts, true));
+}
+
 TEST(ReportAccount, CountsAreGroupedInThousands) {
   TargetList targets;
   for (int i = 0; i < 1473; ++i) {
