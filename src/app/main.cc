@@ -28,7 +28,6 @@
 #include "input/input_file.h"
 #include "input/line_reader.h"
 #include "input/list_format.h"
-#include "input/mapped_file.h"
 #include "input/targets.h"
 #include "input/whole_file.h"
 #include "output/ini_merge.h"

@@ -128,9 +128,13 @@ inline std::uint64_t mix(std::uint64_t key, std::uint32_t key_len) {
 inline std::size_t sieve_word(const MatcherTables& m, std::uint64_t h) {
   return static_cast<std::size_t>(h >> m.sieve_shift);
 }
+// The two bits' places come from the six hash bits below the word's and
+// the six below those; the vector sieve shifts by the same two offsets.
+constexpr int kSieveFirstBit = 6;
+constexpr int kSieveSecondBit = 12;
 inline std::uint64_t sieve_bits(const MatcherTables& m, std::uint64_t h) {
-  return (std::uint64_t{1} << ((h >> (m.sieve_shift - 6)) & 63)) |
-         (std::uint64_t{1} << ((h >> (m.sieve_shift - 12)) & 63));
+  return (std::uint64_t{1} << ((h >> (m.sieve_shift - kSieveFirstBit)) & 63)) |
+         (std::uint64_t{1} << ((h >> (m.sieve_shift - kSieveSecondBit)) & 63));
 }
 inline bool in_sieve(const MatcherTables& m, std::uint64_t h) {
   const std::uint64_t bits = sieve_bits(m, h);

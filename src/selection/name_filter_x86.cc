@@ -117,8 +117,10 @@ __attribute__((target("avx512f,avx512dq"))) void check_batch_avx512(
   const __m512i product =
       _mm512_set1_epi64(static_cast<long long>(kMixProduct));
   const __m128i shift = _mm_cvtsi32_si128(m.sieve_shift);
-  const __m128i shift_first = _mm_cvtsi32_si128(m.sieve_shift - 6);
-  const __m128i shift_second = _mm_cvtsi32_si128(m.sieve_shift - 12);
+  const __m128i shift_first =
+      _mm_cvtsi32_si128(m.sieve_shift - kSieveFirstBit);
+  const __m128i shift_second =
+      _mm_cvtsi32_si128(m.sieve_shift - kSieveSecondBit);
   const __m512i low_six = _mm512_set1_epi64(63);
   const auto* sieve = reinterpret_cast<const long long*>(m.sieve.data());
   std::size_t kept = 0;
