@@ -205,23 +205,16 @@ void search_piece(const NameMatcher* matcher, const ExactIndex* exact,
     if (piece.back() != '\n') ++found->lines;  // the file's last line
     return;
   }
-  // The line ends found in one pass, each line looked at as soon as its end
-  // is found, while its bytes are still in the nearest cache.
-  std::size_t begin = 0;
-  const auto look_at = [&](std::size_t end) {
-    const std::string_view line = piece.substr(begin, end - begin);
-    begin = end + 1;
-    ++found->lines;
-    s->hits.clear();
-    s->checks.clear();
-    exact_names_in_line(*exact, line, &s->hits, &s->checks);
-    if (s->hits.empty() && s->checks.empty()) return;
-    found->exact_lines.push_back(
-        {static_cast<std::size_t>(line.data() - piece.data()), line.size(),
-         found->lines, s->hits, s->checks, {}, false});
-  };
-  for_each_newline(piece, look_at);
-  if (piece.back() != '\n') look_at(piece.size());
+  found->lines = for_each_line_that_may_hold_key(
+      *exact, piece, [&](std::string_view line, std::int64_t number) {
+        s->hits.clear();
+        s->checks.clear();
+        look_up_line_identities(*exact, line, &s->hits, &s->checks);
+        if (s->hits.empty() && s->checks.empty()) return;
+        found->exact_lines.push_back(
+            {static_cast<std::size_t>(line.data() - piece.data()),
+             line.size(), number, s->hits, s->checks, {}, false});
+      });
 }
 
 // The scan of a catalogue that lies whole in memory: its pieces searched,

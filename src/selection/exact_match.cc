@@ -7,7 +7,16 @@
 
 #include "base/text.h"
 #include "input/catalogue_columns.h"
+#include "input/line_reader.h"
 #include "selection/spelling.h"
+
+// The line gate is asked about every catalogue line: it is part of the
+// walk over them, not a call.
+#if defined(__GNUC__) || defined(__clang__)
+#define ORBITPICK_ALWAYS_INLINE __attribute__((always_inline))
+#else
+#define ORBITPICK_ALWAYS_INLINE
+#endif
 
 namespace orbitpick {
 namespace {
@@ -296,7 +305,8 @@ constexpr std::size_t kNameEnd = 193;  // of the name's columns
 // enough to tell them without the normaliser: letters and digits, after
 // four digits and a blank for a provisional designation, then only blanks
 // to the columns' end. False when they are not.
-bool plain_name_word(std::string_view line, std::uint64_t* word) {
+ORBITPICK_ALWAYS_INLINE inline bool plain_name_word(std::string_view line,
+                                                    std::uint64_t* word) {
   if (line.size() < kNameEnd) return false;
   const char* n = line.data() + kNameStart;
   std::uint64_t w = load_word(n);
@@ -327,25 +337,39 @@ bool plain_name_word(std::string_view line, std::uint64_t* word) {
   return true;
 }
 
-}  // namespace
+// False when the name or provisional designation of "line" can be no key:
+// its first two bytes turn most lines away; of those they let through, its
+// first four when they are a year's digits, and then its first eight, most
+// of the rest.
+ORBITPICK_ALWAYS_INLINE inline bool name_may_be_key(const ExactIndex& index,
+                                                    std::string_view line) {
+  const char* n = line.data() + kNameStart;
+  if (!raw_pair_bit(index, n)) return false;
+  if (line.size() < kNameEnd) return true;  // too short to tell more
+  const std::uint64_t year = load_word(n) & 0xFFFFFFFFu;
+  if ((nondigit_bytes(year) & 0x80808080u) == 0 &&
+      !has_bit(index.leading_years, word_bit(index, year))) {
+    return false;
+  }
+  std::uint64_t name;
+  return !plain_name_word(line, &name) ||
+         has_bit(index.leading_words, word_bit(index, name));
+}
 
-// With no loop: the first two bytes of the packed designation and of the
-// number, the first two and eight of the name or provisional designation,
-// and the number's columns whole, each one bit of the index; each look-up
-// of look_up_line_identities needs one of them set.
-bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
+// With no loop: the first two bytes of the packed designation, the first
+// two, four and eight of the name or provisional designation, and the
+// number's columns whole, each one bit of the index; each look-up of
+// look_up_line_identities needs one of them set. Inlined into the walk over
+// a piece's lines, which then calls nothing for most of them.
+ORBITPICK_ALWAYS_INLINE inline bool may_hold_key(const ExactIndex& index,
+                                                 std::string_view line) {
   if (index.keys.empty()) return false;
   if (line.size() < kNameStart + 2) return true;
   const char* p = line.data();
-  // The name's first two bytes turn most lines away; of those they let
-  // through, its first eight most of the rest. A packed number from 620,000
-  // on opens with a "~", which normalising drops: its two bytes after it.
-  std::uint64_t name;
-  const bool may =
-      raw_pair_bit(index, p + (p[0] == '~' ? 1 : 0)) ||
-      (raw_pair_bit(index, p + kNameStart) &&
-       (!plain_name_word(line, &name) ||
-        has_bit(index.leading_words, word_bit(index, name))));
+  // A packed number from 620,000 on opens with a "~", which normalising
+  // drops: the two bytes after it.
+  const bool may = raw_pair_bit(index, p + (p[0] == '~' ? 1 : 0)) ||
+                   name_may_be_key(index, line);
   const std::uint64_t field = load_word(p + kNumberStart);
   const std::uint64_t shown = nonzero_bytes(field ^ (kOnes * ' '));
   if (p[kNumberClose] != ')') {
@@ -357,22 +381,38 @@ bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
   // Blanks, "(", digits: the "(" is the first byte shown.
   if (shown == 0 || p[kNameStart - 1] != ' ') return true;
   const int open = __builtin_ctzll(shown) / 8;
-  if (open >= static_cast<int>(kNumberField) - 2 ||
+  if (open >= static_cast<int>(kNumberField) - 1 ||
       p[kNumberStart + open] != '(' || p[kNumberStart + open + 1] == '0') {
-    return true;  // no digit, one (any pair may follow), or leading zeros
+    return true;  // no digit, or leading zeros
   }
   const std::uint64_t after_open = ~std::uint64_t{0} << (8 * (open + 1));
   if ((nondigit_bytes(field) & after_open) != 0) return true;
-  if (may || has_bit(index.number_fields, word_bit(index, field))) return true;
-  // The number alone and with the name: both begin with its first two
-  // digits, and their first eight bytes tell most of the rest.
-  if (!raw_pair_bit(index, p + kNumberStart + open + 1)) return false;
-  const std::uint64_t number = field >> (8 * (open + 1));
-  if (has_bit(index.leading_words, word_bit(index, number))) return true;
-  if (!plain_name_word(line, &name)) return true;
-  const int digits = static_cast<int>(kNumberField) - 1 - open;
-  return has_bit(index.leading_words,
-                 word_bit(index, number | (name << (8 * digits))));
+  // The number alone, and with the name, begin with its digits: its field
+  // is in the index when it decides or when they begin a key.
+  return may || has_bit(index.number_fields, word_bit(index, field));
+}
+
+}  // namespace
+
+bool line_may_hold_key(const ExactIndex& index, std::string_view line) {
+  return may_hold_key(index, line);
+}
+
+std::int64_t for_each_line_that_may_hold_key(
+    const ExactIndex& index, std::string_view text,
+    const std::function<void(std::string_view line, std::int64_t number)>&
+        at) {
+  std::int64_t lines = 0;
+  std::size_t begin = 0;
+  const auto look_at = [&](std::size_t end) ORBITPICK_ALWAYS_INLINE {
+    const std::string_view line(text.data() + begin, end - begin);
+    begin = end + 1;
+    ++lines;
+    if (may_hold_key(index, line)) at(line, lines);
+  };
+  for_each_newline(text, look_at);
+  if (!text.empty() && text.back() != '\n') look_at(text.size());
+  return lines;
 }
 
 void normalize_name(std::string_view text, std::string* out) {
@@ -392,7 +432,8 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
   };
   std::vector<Use> uses;
   uses.reserve(names.size());
-  std::vector<std::uint64_t> numbers;  // that decide, below kMaxNumberBit
+  // That decide, below kMaxNumberBit, or begin a key.
+  std::vector<std::uint64_t> numbers;
   std::vector<std::uint32_t> count;
   std::vector<SpellingKey> keys;
   constexpr std::uint64_t kMaxNumberBit = std::uint64_t{1} << 24;
@@ -462,6 +503,24 @@ ExactIndex build_exact_index(const std::vector<std::string>& names) {
     const std::size_t bit = word_bit(index, word_of(k));
     index.leading_words[bit / 64] |= std::uint64_t{1} << (bit % 64);
   }
+  index.leading_years.assign(bits / 64, 0);
+  for (const std::string& k : index.keys) {
+    std::size_t run = 0;  // digits the key opens with
+    while (run < k.size() && k[run] >= '0' && k[run] <= '9') ++run;
+    if (run >= 4) {
+      const std::size_t bit =
+          word_bit(index, word_of(std::string_view(k).substr(0, 4)));
+      index.leading_years[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+    // A number in the columns has no leading zero, and at most seven
+    // digits.
+    if (run == 0 || k[0] == '0') continue;
+    std::uint64_t value = 0;
+    for (std::size_t d = 0; d < run && d < kNumberField - 1; ++d) {
+      value = value * 10 + static_cast<unsigned>(k[d] - '0');
+      numbers.push_back(value);
+    }
+  }
   index.number_fields.assign(bits / 64, 0);
   for (const std::uint64_t value : numbers) {
     // Below 2^24: at most eight digits, and only seven fit the columns.
@@ -521,7 +580,7 @@ void find_identity(const ExactIndex& index, std::string_view identity,
 void exact_names_in_line(const ExactIndex& index, std::string_view line,
                          std::vector<std::uint32_t>* hits,
                          std::vector<std::uint32_t>* checks) {
-  if (line_may_hold_key(index, line)) {
+  if (may_hold_key(index, line)) {
     look_up_line_identities(index, line, hits, checks);
   }
 }

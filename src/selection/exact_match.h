@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,9 +77,15 @@ struct ExactIndex {
   // normalised and looked up whole only when they may begin a key.
   std::vector<std::uint64_t> leading_words;
   unsigned word_shift = 64;  // of the hash, down to a bit of leading_words
-  // One bit per hash (word_shift) of each deciding number as a catalogue
-  // line writes it in columns 166-173, right-aligned after its "(":
-  // "    (433". Tells most numbered lines apart with no digit read.
+  // One bit per hash (word_shift) of the first four bytes of each key that
+  // opens with four digits, as a provisional designation opens with its
+  // year: a line whose name opens with another year is turned away there.
+  std::vector<std::uint64_t> leading_years;
+  // One bit per hash (word_shift) of each number as a catalogue line writes
+  // it in columns 166-173, right-aligned after its "(" ("    (433"): each
+  // deciding number, and each whose digits begin a key, alone or before the
+  // line's name (2, 20, 201 and 2015 for "2015 VM9"). Tells most numbered
+  // lines apart with no digit read.
   std::vector<std::uint64_t> number_fields;
 };
 
@@ -106,6 +113,16 @@ void exact_names_in_line(const ExactIndex& index, std::string_view line,
 /// "line" can be a key of "index", told from a few bits when the line is
 /// laid out as the MPC writes it (always true when it is not).
 bool line_may_hold_key(const ExactIndex& index, std::string_view line);
+
+/// The lines of "text" in turn, the last one with or without its line
+/// feed: each one that line_may_hold_key lets through is handed to "at"
+/// with its number (the first line is 1). Returns the number of lines. The
+/// line feeds are found and each line asked about in one pass, while its
+/// bytes are still in the nearest cache.
+std::int64_t for_each_line_that_may_hold_key(
+    const ExactIndex& index, std::string_view text,
+    const std::function<void(std::string_view line, std::int64_t number)>&
+        at);
 
 /// exact_names_in_line without that first question: every identity looked
 /// up.

@@ -237,12 +237,18 @@ TEST(ExactNamesInLine, FirstByteChecksKeepEverySelectedLine) {
       {206056, "Prycle", nullptr, {"206056 Prycle", "206056prycle", "206056"}},
       {20, "Massalia", nullptr, {"20Massalia", "20 massalia", "20"}},
       {2060, "Chiron", nullptr, {"2060chiron", "2060Chi-ron"}},
+      // A number whose digits begin a listed provisional designation, the
+      // rest of it in the name; one digit too.
+      {2015, "VM9", nullptr, {"2015 VM9"}},
+      {201, "5VM9", nullptr, {"2015 VM9", "(201) 5VM9"}},
+      {2, "015VM9", nullptr, {"2015VM9"}},
       // "433 Xyzzy": the number decides alone, and nothing else begins a key.
       {433, "Eros", "  (00433) Eros", {"433 Xyzzy", "433 Eros", "Eros"}},
       {433, "Eros", "(433) Eros", {"433", "Eros", "433 Eros"}},
       {433, "Eros", "    (4 33) Eros", {"Eros"}},
       // Names the first eight bytes tell, and those they do not.
       {0, "2019 MH", nullptr, {"2019 MH", "2019mh"}},
+      {0, "2019MH", nullptr, {"2019 MH", "2019-MH"}},
       {0, "2019 MH", "          2019 MH  X", {"2019MHX"}},
       {0, "2019 MH", "          2019  MH", {"2019 MH"}},
       {4147, "Lennon", "   (4147) Len non", {"4147", "Lennon"}},
