@@ -344,13 +344,19 @@ ORBITPICK_ALWAYS_INLINE inline bool plain_name_word(std::string_view line,
 ORBITPICK_ALWAYS_INLINE inline bool name_may_be_key(const ExactIndex& index,
                                                     std::string_view line) {
   const char* n = line.data() + kNameStart;
-  if (!raw_pair_bit(index, n)) return false;
-  if (line.size() < kNameEnd) return true;  // too short to tell more
+  if (line.size() < kNameEnd) return raw_pair_bit(index, n);
+  // The pair and the year asked together, with no branch: names and
+  // provisional designations come mixed among the numbered lines, and a
+  // guess at which one comes next is often wrong.
   const std::uint64_t year = load_word(n) & 0xFFFFFFFFu;
-  if ((nondigit_bytes(year) & 0x80808080u) == 0 &&
-      !has_bit(index.leading_years, word_bit(index, year))) {
-    return false;
-  }
+  const std::size_t pair = static_cast<std::size_t>(year & 0xFFFF);
+  const std::size_t year_bit = word_bit(index, year);
+  const std::uint64_t may =
+      (index.raw_pairs[pair / 64] >> (pair % 64)) &
+      (((nondigit_bytes(year) & 0x80808080u) != 0) |
+       (index.leading_years[year_bit / 64] >> (year_bit % 64))) &
+      1;
+  if (may == 0) return false;
   std::uint64_t name;
   return !plain_name_word(line, &name) ||
          has_bit(index.leading_words, word_bit(index, name));
