@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mpc_lines.h"
@@ -79,6 +81,43 @@ TEST(ExactNamesInLine, EveryIdentitySelectsItsObjectAndNothingElse) {
   exact_names_in_line(index, "", &hits);
   ASSERT_EQ(1u, hits.size());
   EXPECT_EQ("00433", names[hits[0]]);
+}
+
+// The walk over a piece hands on exactly the lines the gate lets through,
+// each with its number from 1, the last one with or without its line feed;
+// lines of every length, so that the walk's wide steps and its tail both
+// find line feeds.
+TEST(ForEachLineThatMayHoldKey, EveryLineCountedTheGatedOnesHandedOn) {
+  const ExactIndex index = build_exact_index({"Ceres", "2015 VM9", "7"});
+  const std::string ceres = test::catalogue_line(1, "Ceres");
+  const std::string other = test::catalogue_line(5, "Astraea");
+  const std::string seven = test::catalogue_line(7, "Iris");
+  const std::string year = test::catalogue_line(0, "2015 VM9");
+  const std::string texts[] = {
+      "", "\n", ceres, ceres + "\n", "\n\n" + other + "\n" + ceres,
+      other + "\nshort\n\n" + seven + "\n" + year + "\n" + other + "\n" +
+          std::string(100, 'x') + "\n" + ceres,
+  };
+  for (const std::string& text : texts) {
+    std::vector<std::pair<std::string, std::int64_t>> want;
+    std::int64_t lines = 0;
+    for (std::size_t begin = 0; begin < text.size();) {
+      std::size_t end = text.find('\n', begin);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = text.substr(begin, end - begin);
+      ++lines;
+      if (line_may_hold_key(index, line)) want.emplace_back(line, lines);
+      begin = end + 1;
+    }
+    std::vector<std::pair<std::string, std::int64_t>> got;
+    EXPECT_EQ(lines, for_each_line_that_may_hold_key(
+                         index, text,
+                         [&got](std::string_view line, std::int64_t number) {
+                           got.emplace_back(std::string(line), number);
+                         }))
+        << text.size() << " bytes";
+    EXPECT_EQ(want, got) << text.size() << " bytes";
+  }
 }
 
 TEST(ReadSpelling, TheNumberDecidesOnlyBesideOtherParts) {
