@@ -12,17 +12,6 @@
 #endif
 
 namespace orbitpick {
-namespace {
-
-const char* find_last_newline(const char* begin, const char* end) {
-  while (end != begin) {
-    --end;
-    if (*end == '\n') return end;
-  }
-  return nullptr;
-}
-
-}  // namespace
 
 void init_line_buffer(LineBuffer* lines, Reader* reader,
                       std::size_t buffer_bytes, std::size_t max_line_bytes) {
@@ -81,7 +70,7 @@ LinesRead next_lines(LineBuffer* lines, std::string_view* run, Error* err) {
     }
     const char* fresh = data + lines->tail;
     lines->tail += got;
-    const char* last = find_last_newline(fresh, data + lines->tail);
+    const char* last = last_newline(fresh, data + lines->tail);
     if (last != nullptr) {
       const std::size_t end = static_cast<std::size_t>(last - data) + 1;
       *run = std::string_view(data, end);

@@ -349,14 +349,10 @@ ORBITPICK_ALWAYS_INLINE inline bool name_may_be_key(const ExactIndex& index,
   // provisional designations come mixed among the numbered lines, and a
   // guess at which one comes next is often wrong.
   const std::uint64_t year = load_word(n) & 0xFFFFFFFFu;
-  const std::size_t pair = static_cast<std::size_t>(year & 0xFFFF);
-  const std::size_t year_bit = word_bit(index, year);
-  const std::uint64_t may =
-      (index.raw_pairs[pair / 64] >> (pair % 64)) &
-      (((nondigit_bytes(year) & 0x80808080u) != 0) |
-       (index.leading_years[year_bit / 64] >> (year_bit % 64))) &
-      1;
-  if (may == 0) return false;
+  const bool may = has_bit(index.raw_pairs, pair_index(year)) &
+                   (((nondigit_bytes(year) & 0x80808080u) != 0) |
+                    has_bit(index.leading_years, word_bit(index, year)));
+  if (!may) return false;
   std::uint64_t name;
   return !plain_name_word(line, &name) ||
          has_bit(index.leading_words, word_bit(index, name));
